@@ -1,0 +1,186 @@
+#include "protocol/serial_transport.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <utility>
+
+namespace korvin {
+
+namespace {
+
+constexpr uint8_t kWorkBufferFill = '0';
+constexpr int kDefaultBaud = 300;
+constexpr size_t kMaxBaudText = 7;
+constexpr int64_t kUsPerMs = 1000;
+
+struct BaudEntry {
+  const char* text;
+  int baud;
+};
+constexpr BaudEntry kBaudTable[] = {
+    {"600", 600},     {"1200", 1200},   {"2400", 2400},   {"4800", 4800},   {"9600", 9600},
+    {"19200", 19200}, {"38400", 38400}, {"50000", 50000}, {"57600", 57600}, {"115200", 115200},
+};
+
+// Sets a busy flag for a scope and restores it on every way out.
+class FlagGuard {
+ public:
+  explicit FlagGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~FlagGuard() { flag_ = previous_; }
+  FlagGuard(const FlagGuard&) = delete;
+  FlagGuard& operator=(const FlagGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace
+
+int BaudFromText(const std::string& text) {
+  if (text.size() > kMaxBaudText) return kDefaultBaud;
+  for (const BaudEntry& e : kBaudTable) {
+    if (text == e.text) return e.baud;
+  }
+  return kDefaultBaud;
+}
+
+PortString ParsePortString(const std::string& text) {
+  PortString result;
+  std::array<std::string, 5> parts;
+  size_t part = 0;
+  for (char c : text) {
+    if (c == ',') {
+      if (++part == parts.size()) break;
+      continue;
+    }
+    parts[part] += c;
+  }
+  result.name = parts[0];
+  result.settings.baud = BaudFromText(parts[1]);
+  const char parity = parts[2].empty() ? 'N' : parts[2][0];
+  result.settings.parity = (parity == 'E' || parity == 'e')   ? Parity::kEven
+                           : (parity == 'O' || parity == 'o') ? Parity::kOdd
+                                                              : Parity::kNone;
+  result.settings.dataBits = (!parts[3].empty() && parts[3][0] == '8') ? 8 : 7;
+  result.settings.stopBits = (!parts[4].empty() && parts[4][0] == '2') ? 2 : 1;
+  return result;
+}
+
+SerialTransport::SerialTransport(SerialPort& port, Clock& clock, EventPump& pump,
+                                 PortResolver resolver)
+    : port_(port), clock_(clock), pump_(&pump), resolver_(std::move(resolver)) {}
+
+ResultCode SerialTransport::OpenPort(const std::string& portString) {
+  FlagGuard busy(portBusy_);
+  const PortString parsed = ParsePortString(portString);
+  // Re-opening drops the old handle without purging it, as a plain close would.
+  port_.Close();
+  const std::string device = resolver_ ? resolver_(parsed.name) : parsed.name;
+  if (!port_.Open(device, parsed.settings)) return ERR_PORT_CLOSED;
+  return kOk;
+}
+
+void SerialTransport::ClosePort() {
+  if (!port_.IsOpen()) return;
+  port_.PurgeTransmit();
+  port_.PurgeReceive();
+  port_.Close();
+}
+
+ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
+  length = std::min(length, kMaxWrite);
+  FlagGuard busy(portBusy_);
+  if (!port_.IsOpen()) return ERR_PORT_CLOSED;
+  port_.PurgeTransmit();
+
+  const int64_t start = clock_.NowUs();
+  const int64_t limitUs = timing::kTransmitDrainLimitMs * kUsPerMs;
+  size_t written = 0;
+  while (written < length) {
+    const int n = port_.Write(bytes + written, length - written);
+    if (n < 0) return ERR_PORT_CLOSED;
+    written += static_cast<size_t>(n);
+    if (written < length) {
+      // The driver's queue is full: let it drain a little before handing over the rest.
+      if (clock_.NowUs() - start >= limitUs) return ERR_LINK_TIMEOUT;
+      port_.WaitTransmitted(clock_, timing::kReadSliceMs * kUsPerMs);
+    }
+  }
+  const int64_t left = limitUs - (clock_.NowUs() - start);
+  if (left <= 0 || !port_.WaitTransmitted(clock_, left)) return ERR_LINK_TIMEOUT;
+
+  // Whatever arrived while we sent, the RS-485 echo of our own frame above all, is not the reply.
+  port_.PurgeReceive();
+  clock_.SleepMs(timing::kPauseAfterWriteMs);
+  return kOk;
+}
+
+ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLimitMs) {
+  FlagGuard busy(portBusy_);
+  std::array<uint8_t, kReadWorkBufferSize> work;
+  work.fill(kWorkBufferFill);
+  const int64_t start = clock_.NowUs();
+  const int64_t limitUs = static_cast<int64_t>(timeLimitMs) * kUsPerMs;
+  size_t received = 0;
+
+  for (;;) {
+    if (!port_.IsOpen()) return ERR_PORT_CLOSED;
+    const int waiting = port_.BytesInReceiveQueue();
+    if (waiting < 0) return ERR_LINK_IO;
+    if (waiting > 0 && received < work.size()) {
+      const size_t want = std::min<size_t>(static_cast<size_t>(waiting), work.size() - received);
+      const int n = port_.Read(work.data() + received, want);
+      if (n < 0) return ERR_LINK_IO;
+      received += static_cast<size_t>(n);
+    }
+    if (received >= expected) {
+      std::memcpy(rx, work.data(), expected);
+      clock_.SleepMs(timing::kPauseAfterReplyMs);
+      return kOk;
+    }
+    const int64_t elapsed = clock_.NowUs() - start;
+    if (elapsed >= limitUs) {
+      std::memcpy(rx, work.data(), received);
+      expected = static_cast<uint16_t>(received);
+      return ERR_LINK_TIMEOUT;
+    }
+    if (pump_->PumpOnce()) return ERR_LINK_QUIT;
+    // Sleep on the port instead of spinning; never past the time limit.
+    const int64_t sliceUs = timing::kReadSliceMs * kUsPerMs;
+    port_.WaitReadable(std::min(sliceUs, limitUs - elapsed));
+  }
+}
+
+ResultCode SerialTransport::Exchange(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
+                                     uint16_t rxLength, int pauseBeforeWriteMs,
+                                     int pauseBeforeReadMs) {
+  clock_.SleepMs(pauseBeforeWriteMs);
+  if (const ResultCode written = WritePort(tx, txLength); written != kOk) return written;
+  if (rxLength == 0) return kOk;
+  clock_.SleepMs(pauseBeforeReadMs);
+  uint16_t expected = rxLength;
+  const ResultCode read = ReadPort(rx, expected, timing::kReplyTimeLimitMs);
+  // A read that ended for another reason than the time limit (a read error, a quit request, a
+  // port closed meanwhile) fails the try rather than being judged as a reply.
+  return read == ERR_LINK_TIMEOUT ? ERR_REPLY_TIMEOUT : read;
+}
+
+ResultCode SerialTransport::ExchangeF(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
+                                      uint16_t rxLength) {
+  if (exchangeBusy_) return ERR_LINK_TIMEOUT;
+  FlagGuard busy(exchangeBusy_);
+  return Exchange(tx, rx, txLength, rxLength, timing::kPauseBeforeWriteFMs,
+                  timing::kPauseBeforeReadFMs);
+}
+
+ResultCode SerialTransport::ExchangeV(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
+                                      uint16_t rxLength) {
+  // Profile V is guarded by the port's own busy flag, which is set whenever events are pumped.
+  if (portBusy_) return ERR_LINK_TIMEOUT;
+  return Exchange(tx, rx, txLength, rxLength, timing::kPauseBeforeWriteVMs,
+                  timing::kPauseBeforeReadVMs);
+}
+
+}  // namespace korvin

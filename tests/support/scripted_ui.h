@@ -1,0 +1,34 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+namespace korvin::test {
+
+// Records every message and question; answers questions from a queue (Yes/OK when empty).
+class ScriptedUi : public Ui {
+ public:
+  void Message(const std::string& text) override { messages.push_back(text); }
+  bool AskYesNo(const std::string& text) override { return Answer(text); }
+  bool AskOkCancel(const std::string& text) override { return Answer(text); }
+  void Refresh() override { ++refreshes; }
+
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::deque<bool> answers;
+  int refreshes = 0;
+
+ private:
+  bool Answer(const std::string& text) {
+    questions.push_back(text);
+    if (answers.empty()) return true;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+}  // namespace korvin::test
