@@ -1,0 +1,206 @@
+#include "cli/cli.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "cli/identity_lines.h"
+#include "device/connect_sequence.h"
+#include "device/online_poller.h"
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/port_names.h"
+#include "platform/posix_serial_port.h"
+#include "protocol/service_link.h"
+#include "sim/sensor_model.h"
+#include "sim/sim_serial_port.h"
+
+namespace korvin {
+
+namespace {
+
+constexpr char kVersion[] = "korvin-cli 1.1";
+constexpr char kDefaultPort[] = "COM1";
+constexpr uint16_t kDefaultSimulatedType = 0x1030;
+constexpr int kDefaultWatchCount = 10;
+
+constexpr char kUsage[] =
+    "usage: korvin-cli [--port COMn|DEVICE] [--simulate[=TYPE]] COMMAND [options]\n"
+    "\n"
+    "Connects to one dew point sensor, runs COMMAND and disconnects again.\n"
+    "\n"
+    "  --port COMn|DEVICE   serial port: COM1 ... COM9 (see KORVIN_COMn) or a device path\n"
+    "  --simulate[=TYPE]    use the built-in virtual sensor (device type, default 0x1030)\n"
+    "  --help, --version\n"
+    "\n"
+    "commands:\n"
+    "  info                 identity as the main window shows it\n"
+    "  watch [--count N]    online values once a second, N lines (default 10)\n";
+
+struct Options {
+  std::string port = kDefaultPort;
+  bool simulate = false;
+  uint16_t simulatedType = kDefaultSimulatedType;
+  std::string command;
+  int count = kDefaultWatchCount;
+};
+
+std::optional<long> ParseNumber(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const long v = std::strtol(text.c_str(), &end, 0);
+  if (end == nullptr || *end != '\0') return std::nullopt;
+  return v;
+}
+
+// Returns the options, or an error text for the usage message.
+std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::string& error) {
+  Options o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const char* what) -> std::optional<std::string> {
+      if (i + 1 >= args.size()) {
+        error = std::string(what) + " needs a value";
+        return std::nullopt;
+      }
+      return args[++i];
+    };
+    if (a == "--port") {
+      auto v = value("--port");
+      if (!v) return std::nullopt;
+      o.port = *v;
+    } else if (a == "--simulate") {
+      o.simulate = true;
+    } else if (a.rfind("--simulate=", 0) == 0) {
+      const auto type = ParseNumber(a.substr(11));
+      if (!type || *type < 0 || *type > 0xFFFF) {
+        error = "--simulate takes a device type code such as 0x1030";
+        return std::nullopt;
+      }
+      o.simulate = true;
+      o.simulatedType = static_cast<uint16_t>(*type);
+    } else if (a == "--count") {
+      auto v = value("--count");
+      if (!v) return std::nullopt;
+      const auto n = ParseNumber(*v);
+      if (!n || *n < 1 || *n > 1'000'000) {
+        error = "--count takes a number from 1 to 1000000";
+        return std::nullopt;
+      }
+      o.count = static_cast<int>(*n);
+    } else if (!a.empty() && a[0] == '-') {
+      error = "unknown option " + a;
+      return std::nullopt;
+    } else if (o.command.empty()) {
+      o.command = a;
+    } else {
+      error = "unexpected argument " + a;
+      return std::nullopt;
+    }
+  }
+  if (o.command != "info" && o.command != "watch") {
+    error = o.command.empty() ? "no command given" : "unknown command " + o.command;
+    return std::nullopt;
+  }
+  return o;
+}
+
+// Messages go to the error stream as the main window would show them in a box.
+class StreamUi final : public Ui {
+ public:
+  explicit StreamUi(std::ostream& err) : err_(err) {}
+  void Message(const std::string& text) override { err_ << text << '\n'; }
+  bool AskYesNo(const std::string&) override { return true; }
+  bool AskOkCancel(const std::string&) override { return true; }
+
+ private:
+  std::ostream& err_;
+};
+
+// The serial line: a real port, or the in-process virtual sensor behind every port name.
+struct Line {
+  SteadyClock clock;
+  std::unique_ptr<sim::SensorModel> model;
+  std::unique_ptr<SerialPort> port;
+};
+
+std::unique_ptr<Line> MakeLine(const Options& o) {
+  auto line = std::make_unique<Line>();
+  if (o.simulate) {
+    line->model = std::make_unique<sim::SensorModel>(o.simulatedType, sim::LinkKind::kProfileF,
+                                                     line->clock);
+    line->port = std::make_unique<sim::SimSerialPort>(*line->model, line->clock);
+  } else {
+    line->port = std::make_unique<PosixSerialPort>();
+  }
+  return line;
+}
+
+std::string WatchLine(const OnlinePoller& poller, const DeviceRecord& record) {
+  const auto& rows = poller.rows();
+  const IdentityLabels labels = UnitLabelsOf(record);
+  std::string line;
+  for (int row = 0; row < 4; ++row) {
+    if (row > 0) line += '\t';
+    if (row == kRowPressure && !record.HasPressureSensor()) continue;
+    line += rows[row] + " " + labels.units[row];
+  }
+  return line;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      out << kUsage;
+      return kExitOk;
+    }
+    if (a == "--version") {
+      out << kVersion << '\n';
+      return kExitOk;
+    }
+  }
+  std::string error;
+  const std::optional<Options> options = ParseArgs(args, error);
+  if (!options) {
+    err << "korvin-cli: " << error << "\n\n" << kUsage;
+    return kExitUsage;
+  }
+
+  std::unique_ptr<Line> line = MakeLine(*options);
+  NullEventPump pump;
+  ServiceLink link(*line->port, line->clock, pump, &ResolvePortName);
+  StreamUi ui(err);
+
+  CConnect connect(link, ui);
+  connect.Open(ConnectMode::kConnect, options->port);
+  connect.OnTimer();
+  if (connect.result() == 0) return kExitFailure;
+  DeviceRecord record;
+  CopyConnectResult(connect.values(), record);
+
+  int status = kExitOk;
+  if (options->command == "info") {
+    for (const std::string& l : IdentityLines(record)) out << l << '\n';
+  } else {
+    OnlinePoller poller(link.context(), record, ui);
+    poller.SwitchOn();
+    for (int i = 0; i < options->count; ++i) {
+      line->clock.SleepMs(kPollTimerMs);
+      if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
+        status = kExitFailure;
+        break;
+      }
+      out << WatchLine(poller, record) << std::endl;
+    }
+  }
+
+  CConnect disconnect(link, ui);
+  disconnect.Open(ConnectMode::kDisconnect, options->port, record.deviceType);
+  disconnect.OnTimer();
+  return status;
+}
+
+}  // namespace korvin
