@@ -134,6 +134,20 @@ int SimSerialPort::Write(const uint8_t* data, size_t length) {
   return static_cast<int>(length);
 }
 
+bool SimSerialPort::WaitTransmitted(Clock& clock, int64_t timeoutUs) {
+  if (!open_) return false;
+  Update();
+  if (transmit_.empty()) return true;
+  const int64_t wait = transmit_.back().EndUs() - clock.NowUs();
+  if (wait > timeoutUs) {
+    clock.SleepUs(timeoutUs);
+    return false;
+  }
+  clock.SleepUs(wait);
+  Update();
+  return true;
+}
+
 int SimSerialPort::Read(uint8_t* data, size_t capacity) {
   if (!open_) return -1;
   Update();

@@ -44,6 +44,8 @@ class SimSerialPort final : public SerialPort {
   int BytesInTransmitQueue() override;
 
   int Write(const uint8_t* data, size_t length) override;
+  // Advances `clock` exactly to the moment the last queued byte is on the wire.
+  bool WaitTransmitted(Clock& clock, int64_t timeoutUs) override;
   int Read(uint8_t* data, size_t capacity) override;
   bool WaitReadable(int64_t timeoutUs) override;
 
