@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/posix_serial_port.h"
 #include "protocol/commands.h"
 #include "protocol/frames.h"
 #include "sim/sensor_model.h"
@@ -109,6 +110,48 @@ TEST(KorvinSimPty, LinkNameAndFaultOptionsWork) {
   }
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)))
       << "the link goes when the simulator ends";
+}
+
+// Profile F needs 50000 baud for the preamble, which only termios2 can set: through the
+// program's own port class.
+TEST(KorvinSimPty, ProfileFAnswersAt19200OnlyAfterThePreambleAt50000) {
+  SimProcess sim(KORVIN_SIM_EXECUTABLE, {"--type", "0x1030"});
+  ASSERT_FALSE(sim.path().empty());
+  std::array<uint8_t, 16> frame{};
+  const BuiltRequest built = ReadDeviceType().Build(frame.data() + EnvelopeFrame::kBodyOffset);
+  const size_t length = WrapProfileF(frame.data(), built.bodyLength, kServiceAddress);
+  const size_t replyLength = built.replyLength + EnvelopeFrame::kOverhead;
+  auto exchange = [&](PosixSerialPort& port) {
+    EXPECT_EQ(port.Write(frame.data(), length), static_cast<int>(length));
+    std::vector<uint8_t> reply;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSilenceMs);
+    while (reply.size() < replyLength && std::chrono::steady_clock::now() < end) {
+      if (!port.WaitReadable(10'000)) continue;
+      uint8_t buf[64];
+      const int n = port.Read(buf, sizeof buf);
+      if (n > 0) reply.insert(reply.end(), buf, buf + n);
+    }
+    return reply;
+  };
+  LineSettings settings;
+  PosixSerialPort port;
+  settings.baud = kProfileFBaud;
+  ASSERT_TRUE(port.Open(sim.path(), settings));
+  EXPECT_TRUE(exchange(port).empty());
+  port.Close();
+
+  settings.baud = kPreambleBaud;
+  ASSERT_TRUE(port.Open(sim.path(), settings));
+  ASSERT_EQ(port.Write(kPreamble.data(), kPreamble.size()), static_cast<int>(kPreamble.size()));
+  ::usleep(200'000);
+  port.Close();
+  settings.baud = kProfileFBaud;
+  ASSERT_TRUE(port.Open(sim.path(), settings));
+  std::vector<uint8_t> reply = exchange(port);
+  ASSERT_EQ(reply.size(), replyLength);
+  size_t pos = 0;
+  ASSERT_EQ(CheckProfileF(reply.data(), reply.size(), kServiceAddress, &pos), kOk);
+  EXPECT_EQ(GetU16(reply.data() + pos + 1), 0x1030);
 }
 
 }  // namespace
