@@ -45,14 +45,23 @@ constexpr double kAnalogueMinMa = 3.8;
 constexpr double kAnalogueMaxMa = 20.5;
 constexpr double kMinSpanRawDifference = 1e-3;
 
-// Deterministic jitter in [-1, 1], a new value every second.
+// Deterministic jitter in [-1, 1], a new value every second: the splitmix64 finaliser over the
+// second's number, its top 53 bits scaled to [0, 2).
+constexpr uint64_t kMixA = 0xBF58476D1CE4E5B9ull;
+constexpr uint64_t kMixB = 0x94D049BB133111EBull;
+constexpr int kMixShift1 = 30;
+constexpr int kMixShift2 = 27;
+constexpr int kMixShift3 = 31;
+constexpr int kMantissaShift = 11;
+constexpr double kHalfRange = static_cast<double>(1ull << 52);
+
 double Jitter(double seconds, uint64_t stream) {
   uint64_t z =
       static_cast<uint64_t>(static_cast<int64_t>(std::floor(seconds))) + kNoiseSeed * stream;
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  z ^= z >> 31;
-  return static_cast<double>(z >> 11) / static_cast<double>(1ull << 52) - 1.0;
+  z = (z ^ (z >> kMixShift1)) * kMixA;
+  z = (z ^ (z >> kMixShift2)) * kMixB;
+  z ^= z >> kMixShift3;
+  return static_cast<double>(z >> kMantissaShift) / kHalfRange - 1.0;
 }
 
 double Wave(double seconds, double period, double phase = 0.0) {

@@ -26,6 +26,7 @@ namespace korvin::sim {
 //   BytesInReceiveQueue() and Read() see only bytes whose arrival time is <= now;
 //   PurgeReceive() drops only those (later bytes are still on the wire).
 // - With the echo fault each request byte also arrives in the receive queue as it is sent.
+// - WaitTransmitted(clock, t) sleeps the clock exactly until the last queued byte has left.
 // - WaitReadable(t): true at once when a byte is readable; else, if the next byte arrives
 //   within t, sleeps the clock exactly to its arrival and returns true; else sleeps t, false.
 // - The sensor hears the line at the opened speed and framing; it ignores frames at a speed it
