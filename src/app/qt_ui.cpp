@@ -1,0 +1,56 @@
+#include "app/qt_ui.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+namespace korvin {
+
+namespace {
+
+QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+                                QMessageBox::StandardButtons buttons,
+                                QMessageBox::StandardButton defaultButton) {
+  QMessageBox box(icon, QString::fromLatin1(kMessageBoxTitle), QString::fromStdString(text),
+                  buttons, parent);
+  box.setDefaultButton(defaultButton);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+void ShowMessageBox(QWidget* parent, const std::string& text) {
+  Box(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool AskYesNoBox(QWidget* parent, const std::string& text) {
+  return Box(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+             QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+bool AskOkCancelBox(QWidget* parent, const std::string& text) {
+  return Box(parent, QMessageBox::Warning, text, QMessageBox::Ok | QMessageBox::Cancel,
+             QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+QtUi::QtUi(QWidget* parent, std::function<void()> refresh)
+    : parent_(parent), refresh_(std::move(refresh)) {}
+
+void QtUi::Message(const std::string& text) {
+  ShowMessageBox(parent_, text);
+}
+bool QtUi::AskYesNo(const std::string& text) {
+  return AskYesNoBox(parent_, text);
+}
+bool QtUi::AskOkCancel(const std::string& text) {
+  return AskOkCancelBox(parent_, text);
+}
+
+void QtUi::Refresh() {
+  if (refresh_) {
+    refresh_();
+  } else if (parent_ != nullptr) {
+    parent_->repaint();
+  }
+}
+
+}  // namespace korvin
