@@ -1,18 +1,23 @@
 #include "cli/cli.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
 
+#include "app/tables/number_format.h"
 #include "cli/identity_lines.h"
 #include "device/connect_sequence.h"
+#include "device/identity.h"
 #include "device/online_poller.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/port_names.h"
 #include "platform/posix_serial_port.h"
 #include "protocol/service_link.h"
+#include "recording/c_logging.h"
+#include "recording/record_settings.h"
 #include "sim/sensor_model.h"
 #include "sim/sim_serial_port.h"
 
@@ -24,6 +29,7 @@ constexpr char kVersion[] = "korvin-cli 1.1";
 constexpr char kDefaultPort[] = "COM1";
 constexpr uint16_t kDefaultSimulatedType = 0x1030;
 constexpr int kDefaultWatchCount = 10;
+constexpr int kRowPlaces = 3;
 
 constexpr char kUsage[] =
     "usage: korvin-cli [--port COMn|DEVICE] [--simulate[=TYPE]] COMMAND [options]\n"
@@ -36,7 +42,11 @@ constexpr char kUsage[] =
     "\n"
     "commands:\n"
     "  info                 identity as the main window shows it\n"
-    "  watch [--count N]    online values once a second, N lines (default 10)\n";
+    "  watch [--count N]    online values once a second, N lines (default 10)\n"
+    "  record --hours H --minutes M --interval S [--average] --file NAME\n"
+    "         [--description TEXT]\n"
+    "                       record the online values into NAME.xls (replaced if it exists),\n"
+    "                       one printed line per stored row\n";
 
 struct Options {
   std::string port = kDefaultPort;
@@ -44,6 +54,8 @@ struct Options {
   uint16_t simulatedType = kDefaultSimulatedType;
   std::string command;
   int count = kDefaultWatchCount;
+  RecordSettings record;
+  bool fileGiven = false;
 };
 
 std::optional<long> ParseNumber(const std::string& text) {
@@ -89,6 +101,29 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
         return std::nullopt;
       }
       o.count = static_cast<int>(*n);
+    } else if (a == "--hours" || a == "--minutes" || a == "--interval") {
+      auto v = value(a.c_str());
+      if (!v) return std::nullopt;
+      const auto n = ParseNumber(*v);
+      if (!n || *n < 0 || *n > 1'000'000) {
+        error = a + " takes a whole number";
+        return std::nullopt;
+      }
+      int32_t& field = a == "--hours"     ? o.record.hours
+                       : a == "--minutes" ? o.record.minutes
+                                          : o.record.interval;
+      field = static_cast<int32_t>(*n);
+    } else if (a == "--average") {
+      o.record.average = true;
+    } else if (a == "--file") {
+      auto v = value("--file");
+      if (!v) return std::nullopt;
+      o.record.fileName = *v;
+      o.fileGiven = true;
+    } else if (a == "--description") {
+      auto v = value("--description");
+      if (!v) return std::nullopt;
+      o.record.description = *v;
     } else if (!a.empty() && a[0] == '-') {
       error = "unknown option " + a;
       return std::nullopt;
@@ -99,8 +134,12 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
       return std::nullopt;
     }
   }
-  if (o.command != "info" && o.command != "watch") {
+  if (o.command != "info" && o.command != "watch" && o.command != "record") {
     error = o.command.empty() ? "no command given" : "unknown command " + o.command;
+    return std::nullopt;
+  }
+  if (o.command == "record" && !o.fileGiven) {
+    error = "record needs --file NAME";
     return std::nullopt;
   }
   return o;
@@ -128,8 +167,8 @@ struct Line {
 std::unique_ptr<Line> MakeLine(const Options& o) {
   auto line = std::make_unique<Line>();
   if (o.simulate) {
-    line->model = std::make_unique<sim::SensorModel>(o.simulatedType, sim::LinkKind::kProfileF,
-                                                     line->clock);
+    line->model =
+        std::make_unique<sim::SensorModel>(o.simulatedType, sim::LinkKind::kProfileF, line->clock);
     line->port = std::make_unique<sim::SimSerialPort>(*line->model, line->clock);
   } else {
     line->port = std::make_unique<PosixSerialPort>();
@@ -147,6 +186,66 @@ std::string WatchLine(const OnlinePoller& poller, const DeviceRecord& record) {
     line += rows[row] + " " + labels.units[row];
   }
   return line;
+}
+
+// Ticks once a second on a fixed grid, as the main window's timer does, however long a poll took.
+class Ticker {
+ public:
+  explicit Ticker(Clock& clock) : clock_(clock), nextMs_(clock.NowMs()) {}
+  void Wait() {
+    nextMs_ += kPollTimerMs;
+    const int64_t left = nextMs_ - clock_.NowMs();
+    if (left > 0) clock_.SleepMs(left);
+  }
+
+ private:
+  Clock& clock_;
+  int64_t nextMs_;
+};
+
+std::string RowLine(const RecordedRow& row) {
+  std::string line = std::to_string(row.number) + "\t" + row.time;
+  for (float v : row.values) line += "\t" + FormatFixed(v, kRowPlaces);
+  return line;
+}
+
+// Polls once a second and hands every poll to the recorder until the record time is over.
+int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& record, Ui& ui,
+           std::ostream& out) {
+  CLogging logging;
+  logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
+  bool written = false;
+  logging.SetFileCallback([&](const std::filesystem::path& path, bool ok, bool final) {
+    if (!final) return;
+    written = ok;
+    if (!ok) ui.Message("Cannot write " + path.string());
+  });
+  const std::filesystem::path path = SpreadsheetPath({}, options.record.fileName);
+  if (!CreateEmptySpreadsheet(path)) {
+    ui.Message("Cannot create " + path.string());
+    return kExitFailure;
+  }
+  if (!logging.Start(options.record, MakeChannelUnitTexts(OnlineUnitLabelsOf(record)))) {
+    return kExitFailure;
+  }
+  OnlinePoller poller(link.context(), record, ui);
+  poller.SwitchOn();
+  Ticker ticker(line.clock);
+  for (;;) {
+    ticker.Wait();
+    if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
+      logging.Finish();
+      return kExitFailure;
+    }
+    logging.Tick(record.online);
+    if (logging.TakeFinished()) break;
+  }
+  // The file is written at the tick after the record time ran out.
+  logging.Tick(record.online);
+  logging.Finish();
+  if (!written) return kExitFailure;
+  out << "written: " << path.string() << std::endl;
+  return kExitOk;
 }
 
 }  // namespace
@@ -169,6 +268,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitUsage;
   }
 
+  if (options->command == "record") {
+    // The same checks as the logging properties, before anything is connected.
+    if (const auto message = CheckRecordSettings(options->record)) {
+      err << *message << '\n';
+      return kExitFailure;
+    }
+  }
+
   std::unique_ptr<Line> line = MakeLine(*options);
   NullEventPump pump;
   ServiceLink link(*line->port, line->clock, pump, &ResolvePortName);
@@ -184,11 +291,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   int status = kExitOk;
   if (options->command == "info") {
     for (const std::string& l : IdentityLines(record)) out << l << '\n';
+    if (FormatIdentity(record).invalidPressureUnit)
+      ui.Message(std::string(kInvalidPressureUnitMessage));
+  } else if (options->command == "record") {
+    status = Record(*options, *line, link, record, ui, out);
   } else {
     OnlinePoller poller(link.context(), record, ui);
     poller.SwitchOn();
+    Ticker ticker(line->clock);
     for (int i = 0; i < options->count; ++i) {
-      line->clock.SleepMs(kPollTimerMs);
+      ticker.Wait();
       if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
         status = kExitFailure;
         break;

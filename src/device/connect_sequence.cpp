@@ -59,12 +59,12 @@ void CConnect::Connect() {
   result_ = 0;
 
   const ServiceLink::Progress step = [this] { Step(); };
-  ResultCode linked = link_.EstablishLink(LinkProfile::kProfileF, port_, firstConnect_,
-                                          values_.deviceType, step);
+  ResultCode linked =
+      link_.EstablishLink(LinkProfile::kProfileF, port_, firstConnect_, values_.deviceType, step);
   values_.linkProfile = static_cast<int>(LinkProfile::kProfileF);
   if (linked == ERR_LINK_IO) {
-    linked = link_.EstablishLink(LinkProfile::kProfileV, port_, firstConnect_, values_.deviceType,
-                                 step);
+    linked =
+        link_.EstablishLink(LinkProfile::kProfileV, port_, firstConnect_, values_.deviceType, step);
     values_.linkProfile = static_cast<int>(LinkProfile::kProfileV);
     if (linked == ERR_LINK_IO) {
       ui_.Message(LegacyProbe());

@@ -10,7 +10,9 @@ constexpr char kEnvPrefix[] = "KORVIN_";
 constexpr char kDefaultDevicePrefix[] = "/dev/ttyUSB";
 }  // namespace
 
-std::string ComPortName(int index) { return kComPrefix + std::to_string(index + 1); }
+std::string ComPortName(int index) {
+  return kComPrefix + std::to_string(index + 1);
+}
 
 std::string ResolvePortName(const std::string& name) {
   if (name.find('/') != std::string::npos) return name;

@@ -10,7 +10,9 @@
 
 namespace korvin {
 
-PosixSerialPort::~PosixSerialPort() { Close(); }
+PosixSerialPort::~PosixSerialPort() {
+  Close();
+}
 
 bool PosixSerialPort::Open(const std::string& device, const LineSettings& settings) {
   Close();
@@ -38,8 +40,12 @@ void PosixSerialPort::Close() {
   baud_ = 0;
 }
 
-bool PosixSerialPort::PurgeReceive() { return fd_ >= 0 && tcflush(fd_, TCIFLUSH) == 0; }
-bool PosixSerialPort::PurgeTransmit() { return fd_ >= 0 && tcflush(fd_, TCOFLUSH) == 0; }
+bool PosixSerialPort::PurgeReceive() {
+  return fd_ >= 0 && tcflush(fd_, TCIFLUSH) == 0;
+}
+bool PosixSerialPort::PurgeTransmit() {
+  return fd_ >= 0 && tcflush(fd_, TCOFLUSH) == 0;
+}
 
 int PosixSerialPort::BytesInReceiveQueue() {
   int count = 0;

@@ -133,9 +133,9 @@ ReplyStatus ParseReplyStatus(const uint8_t* payload, size_t length) {
     status.headerLength = 5;
     if (length >= status.headerLength) {
       status.hasDeviceError = true;
-      status.deviceError = static_cast<uint32_t>(payload[1]) | static_cast<uint32_t>(payload[2]) << 8 |
-                           static_cast<uint32_t>(payload[3]) << 16 |
-                           static_cast<uint32_t>(payload[4]) << 24;
+      status.deviceError =
+          static_cast<uint32_t>(payload[1]) | static_cast<uint32_t>(payload[2]) << 8 |
+          static_cast<uint32_t>(payload[3]) << 16 | static_cast<uint32_t>(payload[4]) << 24;
     }
   }
   return status;
@@ -151,7 +151,8 @@ std::vector<uint8_t> EncodeServiceFrame(uint8_t address, const uint8_t* payload,
   return frame;
 }
 
-std::vector<uint8_t> EncodeEnvelopeFrame(uint8_t address, const std::vector<uint8_t>& serviceFrame) {
+std::vector<uint8_t> EncodeEnvelopeFrame(uint8_t address,
+                                         const std::vector<uint8_t>& serviceFrame) {
   std::vector<uint8_t> frame;
   frame.reserve(serviceFrame.size() + EnvelopeFrame::kHeader + 2);
   frame.push_back(address);

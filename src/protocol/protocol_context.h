@@ -17,8 +17,8 @@ inline constexpr size_t kReceiveBufferSize = 259;
 // profile F or V, the address, the buffers and the last device error. One per link, passed by
 // reference; nothing global.
 struct ProtocolContext {
-  using ExchangeOp =
-      std::function<ResultCode(const uint8_t* tx, uint16_t txLength, uint8_t* rx, uint16_t rxLength)>;
+  using ExchangeOp = std::function<ResultCode(const uint8_t* tx, uint16_t txLength, uint8_t* rx,
+                                              uint16_t rxLength)>;
   using WrapOp = size_t (*)(uint8_t* frame, size_t bodyLength, uint8_t address);
   using CheckOp = ResultCode (*)(uint8_t* rx, size_t count, uint8_t address, size_t* payloadPos);
   using CountOp = size_t (*)();
@@ -40,7 +40,9 @@ struct ProtocolContext {
   // during the wait works on buffers of its own and cannot disturb the running one.
   bool buffersInUse = false;
 
-  bool Installed() const { return exchange && wrap && check && replyOverhead && bodyOffset && parseStatus; }
+  bool Installed() const {
+    return exchange && wrap && check && replyOverhead && bodyOffset && parseStatus;
+  }
 };
 
 enum class LinkProfile : int { kNone = 0, kProfileF = 1, kProfileV = 2 };

@@ -8,10 +8,18 @@ namespace korvin {
 namespace {
 constexpr uint8_t kDeviceTypeCopyLimit = 2;
 
-size_t OverheadF() { return EnvelopeFrame::kOverhead; }
-size_t BodyOffsetF() { return EnvelopeFrame::kBodyOffset; }
-size_t OverheadV() { return AdapterFrame::kOverhead; }
-size_t BodyOffsetV() { return AdapterFrame::kBodyOffset; }
+size_t OverheadF() {
+  return EnvelopeFrame::kOverhead;
+}
+size_t BodyOffsetF() {
+  return EnvelopeFrame::kBodyOffset;
+}
+size_t OverheadV() {
+  return AdapterFrame::kOverhead;
+}
+size_t BodyOffsetV() {
+  return AdapterFrame::kBodyOffset;
+}
 
 void Step(const ServiceLink::Progress& progress) {
   if (progress) progress();
@@ -47,8 +55,7 @@ void ServiceLink::InstallProfile(LinkProfile profile) {
   profile_ = profile;
 }
 
-ResultCode ServiceLink::SendPreambleAt19200(const std::string& portName,
-                                            const Progress& progress) {
+ResultCode ServiceLink::SendPreambleAt19200(const std::string& portName, const Progress& progress) {
   Clock& clock = transport_.clock();
   transport_.WritePort(kLinkPreamble, sizeof kLinkPreamble);
   clock.SleepMs(timing::kLinkStepPauseMs);
@@ -98,7 +105,8 @@ RelinkResult ServiceLink::Relink(const std::string& portName) {
   Clock& clock = transport_.clock();
   transport_.ClosePort();
   clock.SleepMs(timing::kLinkStepPauseMs);
-  if (transport_.OpenPort(portName + kLineSettingsPreamble) != kOk) return RelinkResult::kOpenFailed;
+  if (transport_.OpenPort(portName + kLineSettingsPreamble) != kOk)
+    return RelinkResult::kOpenFailed;
   transport_.WritePort(kLinkPreamble, sizeof kLinkPreamble);
   clock.SleepMs(timing::kLinkStepPauseMs);
   transport_.WritePort(kLinkPreamble, sizeof kLinkPreamble);

@@ -22,10 +22,10 @@ inline constexpr char kLineSettingsV[] = ",1200,N,8,1";
 // What went wrong in a re-link after a fieldbus change; the settings dialog shows the message.
 enum class RelinkResult {
   kOk,
-  kOpenFailed,        // "Com Open Error!!!"
-  kCloseFailed,       // "Close Com port error!"
-  kReopenFailed,      // "Open COM port error!"
-  kNoAnswer,          // "Communication error"
+  kOpenFailed,    // "Com Open Error!!!"
+  kCloseFailed,   // "Close Com port error!"
+  kReopenFailed,  // "Open COM port error!"
+  kNoAnswer,      // "Communication error"
 };
 
 // The service link of the program: the serial transport and the protocol context, one object

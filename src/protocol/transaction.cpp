@@ -21,7 +21,8 @@ struct Buffers {
 
 class BufferLease {
  public:
-  explicit BufferLease(ProtocolContext& context) : context_(context), owner_(!context.buffersInUse) {
+  explicit BufferLease(ProtocolContext& context)
+      : context_(context), owner_(!context.buffersInUse) {
     if (owner_) context_.buffersInUse = true;
   }
   ~BufferLease() {

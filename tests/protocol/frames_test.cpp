@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ServiceFrameOf(Bytes payload) { return EncodeServiceFrame(1, payload.data(), payload.size()); }
+Bytes ServiceFrameOf(Bytes payload) {
+  return EncodeServiceFrame(1, payload.data(), payload.size());
+}
 
 TEST(Crc16, CheckValueAndWholeFrameGivesZero) {
   const std::string digits = "123456789";
@@ -27,7 +29,8 @@ TEST(Wrap, ReadDeviceTypeGoldenFramesInBothProfiles) {
   uint8_t f[256] = {};
   std::memcpy(f + EnvelopeFrame::kBodyOffset, body.data(), body.size());
   ASSERT_EQ(WrapProfileF(f, body.size(), 1), 12u);
-  EXPECT_EQ(Bytes(f, f + 12), (Bytes{0x01, 0x46, 0x07, 0x01, 0x07, 0x01, 0xFF, 0x07, 0xF1, 0x00, 0x92, 0xB5}));
+  EXPECT_EQ(Bytes(f, f + 12),
+            (Bytes{0x01, 0x46, 0x07, 0x01, 0x07, 0x01, 0xFF, 0x07, 0xF1, 0x00, 0x92, 0xB5}));
 
   uint8_t v[256] = {};
   std::memcpy(v + AdapterFrame::kBodyOffset, body.data(), body.size());

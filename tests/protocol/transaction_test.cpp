@@ -30,7 +30,8 @@ struct ScriptedLink {
     context.replyOverhead = [] { return size_t{9}; };
     context.bodyOffset = [] { return size_t{2}; };
     context.parseStatus = &ParseReplyStatus;
-    context.exchange = [this](const uint8_t* tx, uint16_t txLength, uint8_t* rx, uint16_t rxLength) {
+    context.exchange = [this](const uint8_t* tx, uint16_t txLength, uint8_t* rx,
+                              uint16_t rxLength) {
       sent.emplace_back(tx, tx + txLength);
       if (tries.empty()) return ERR_REPLY_TIMEOUT;
       Try t = tries.front();
@@ -91,7 +92,9 @@ TEST(RunTransaction, ThreeTriesReturnTheLastFault) {
 
   // A good reply on the third try succeeds.
   link.sent.clear();
-  link.tries = {{ERR_REPLY_TIMEOUT, {}}, {ERR_REPLY_TIMEOUT, {}}, {kOk, ScriptedLink::Reply({'>', 9, 0, 0, 0})}};
+  link.tries = {{ERR_REPLY_TIMEOUT, {}},
+                {ERR_REPLY_TIMEOUT, {}},
+                {kOk, ScriptedLink::Reply({'>', 9, 0, 0, 0})}};
   EXPECT_EQ(RunTransaction(link.context, ReadSerialNumber(), dest.data(), 4), kOk);
   EXPECT_EQ(dest[0], 9);
 }

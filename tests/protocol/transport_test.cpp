@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "support/fake_serial_port.h"
 #include "platform/event_pump.h"
 #include "protocol/commands.h"
 #include "protocol/service_link.h"
 #include "protocol/transaction.h"
+#include "support/fake_serial_port.h"
 
 namespace korvin {
 namespace {
@@ -18,7 +18,8 @@ constexpr int64_t kMs = 1000;
 
 // A sensor that answers every request with '>' and four data bytes 0x10 0x30 0 0, in the frame
 // format of the profile the request came in.
-std::vector<FakeSerialPort::Chunk> Answer(const Bytes& request, const Bytes& payload = {'>', 0x30, 0x10, 0, 0}) {
+std::vector<FakeSerialPort::Chunk> Answer(const Bytes& request,
+                                          const Bytes& payload = {'>', 0x30, 0x10, 0, 0}) {
   Bytes service = EncodeServiceFrame(1, payload.data(), payload.size());
   if (request.at(0) == AdapterFrame::kStartByte) return {{service, kMs}};
   return {{EncodeEnvelopeFrame(1, service), kMs}};
@@ -32,7 +33,8 @@ struct Rig {
   ServiceLink link{port, clock, pump};
 
   void OpenAs(LinkProfile profile) {
-    link.transport().OpenPort(profile == LinkProfile::kProfileF ? "COM1,19200,N,8,1" : "COM1,1200,N,8,1");
+    link.transport().OpenPort(profile == LinkProfile::kProfileF ? "COM1,19200,N,8,1"
+                                                                : "COM1,1200,N,8,1");
     link.InstallProfile(profile);
   }
 };
@@ -129,7 +131,8 @@ TEST(SerialTransport, RepliesInPiecesLongAndWithEcho) {
          return chunks;
        },
        false},
-      {"own frame echoed by the RS-485 line", [&](const Bytes& r) { return Answer(r, payload); }, true},
+      {"own frame echoed by the RS-485 line", [&](const Bytes& r) { return Answer(r, payload); },
+       true},
   };
   for (const Case& c : cases) {
     Rig rig;
@@ -204,7 +207,8 @@ TEST(SerialTransport, NestedTransactionFromAPumpedTickTouchesNothing) {
         const int64_t t = rig.clock.NowUs();
         nested = RunTransaction(rig.link.context(), ReadSensorOptions(), &options, 1);
         EXPECT_EQ(options, 0xEE);
-        EXPECT_EQ(Bytes(rig.link.context().transmit.begin(), rig.link.context().transmit.end()), before);
+        EXPECT_EQ(Bytes(rig.link.context().transmit.begin(), rig.link.context().transmit.end()),
+                  before);
         // No pauses, no line traffic: the busy flag refuses it at the door.
         EXPECT_EQ(rig.clock.NowUs(), t);
       }
@@ -230,7 +234,8 @@ TEST(ServiceLink, ProfileFSetUpSendsThePreambleAndEndsAt19200) {
   uint16_t type = 0;
   int steps = 0;
   const int64_t t0 = rig.clock.NowUs();
-  ASSERT_EQ(rig.link.EstablishLink(LinkProfile::kProfileF, "COM2", first, type, [&] { ++steps; }), kOk);
+  ASSERT_EQ(rig.link.EstablishLink(LinkProfile::kProfileF, "COM2", first, type, [&] { ++steps; }),
+            kOk);
   EXPECT_EQ(type, 0x1030);
   EXPECT_FALSE(first);
   EXPECT_EQ(steps, 6);
@@ -243,15 +248,15 @@ TEST(ServiceLink, ProfileFSetUpSendsThePreambleAndEndsAt19200) {
   // 200 before opening; per preamble its 120 ms write pause and 200 ms; 200 after closing; then
   // the ReadDeviceType exchange.
   const int64_t preambleUs = std::llround(13 * 10e6 / 50000);
-  EXPECT_EQ(rig.clock.NowUs() - t0,
-            200 * kMs + 2 * (preambleUs + 120 * kMs + 200 * kMs) + 200 * kMs + 138 * kMs +
-                rig.port.TransmitUs(12));
+  EXPECT_EQ(rig.clock.NowUs() - t0, 200 * kMs + 2 * (preambleUs + 120 * kMs + 200 * kMs) +
+                                        200 * kMs + 138 * kMs + rig.port.TransmitUs(12));
 }
 
 TEST(ServiceLink, FallsBackToProfileVAndClosesOnSilence) {
   Rig rig;
   rig.port.responder = [&](const Bytes& r) {
-    return rig.port.Baud() == 1200 && r[0] == 'V' ? Answer(r) : std::vector<FakeSerialPort::Chunk>{};
+    return rig.port.Baud() == 1200 && r[0] == 'V' ? Answer(r)
+                                                  : std::vector<FakeSerialPort::Chunk>{};
   };
   bool first = true;
   uint16_t type = 0;

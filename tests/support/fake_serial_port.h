@@ -58,7 +58,8 @@ class FakeSerialPort : public SerialPort {
   int BytesInReceiveQueue() override {
     if (readFails) return -1;
     int n = 0;
-    for (const Arrival& a : arrivals_) n += a.atUs <= clock_.NowUs() ? static_cast<int>(a.bytes.size()) : 0;
+    for (const Arrival& a : arrivals_)
+      n += a.atUs <= clock_.NowUs() ? static_cast<int>(a.bytes.size()) : 0;
     return n;
   }
   int BytesInTransmitQueue() override { return clock_.NowUs() < txDoneUs_ ? 1 : 0; }

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include "device/connect_sequence.h"
+#include "device/device_types.h"
+#include "sim_rig.h"
+
+namespace korvin {
+namespace {
+
+using sim::LinkKind;
+using test::SimRig;
+
+struct Connected {
+  int result;
+  DeviceRecord values;
+  int progress;
+};
+
+Connected RunConnect(SimRig& rig, const std::string& port = "COM1") {
+  CConnect connect(rig.link, rig.ui);
+  connect.Open(ConnectMode::kConnect, port);
+  EXPECT_EQ(connect.form().text, kConnectingText);
+  connect.OnTimer();
+  return {connect.result(), connect.values(), connect.form().progress};
+}
+
+// Which identity reads each class of device type gets, and what lands in the record.
+TEST(ConnectSequence, IdentityReadsPerDeviceType) {
+  struct Case {
+    uint16_t type;
+    bool asksOptions;
+    bool asksScaling;
+    bool dateAsNumber;
+  } cases[] = {
+      {0x1030, true, true, false},  {0x1024, true, true, false},  {0x1035, false, true, false},
+      {0x1037, false, true, false}, {0x1400, false, false, true}, {0x1038, true, false, false},
+      {0x1083, true, false, false}, {0x2000, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(c.type);
+    const Connected r = RunConnect(rig);
+    ASSERT_EQ(r.result, 1) << std::hex << c.type;
+    EXPECT_TRUE(rig.ui.messages.empty());
+    const sim::SensorState& s = rig.model.state();
+    const DeviceRecord& v = r.values;
+    EXPECT_EQ(v.deviceType, c.type);
+    EXPECT_EQ(v.linkProfile, 1);
+    EXPECT_EQ(v.deviceName, s.deviceName);
+    EXPECT_EQ(v.serialNumber, s.serialNumber);
+    EXPECT_EQ(v.itemNumber, s.itemNumber);
+    EXPECT_FLOAT_EQ(v.firmwareVersion, s.firmware[3] * 0.1f);
+    EXPECT_FLOAT_EQ(v.hardwareVersion, s.hardwareVersion100 * 0.01f);
+    EXPECT_EQ(v.elementSet, LookupDeviceType(c.type).elementSet);
+    EXPECT_EQ(v.interfaces, LookupDeviceType(c.type).interfaces);
+    EXPECT_EQ(rig.model.CountOf("ReadSensorOptions"), c.asksOptions ? 1u : 0u)
+        << std::hex << c.type;
+    EXPECT_EQ(rig.model.CountOf("ReadAnalogueScaling"), c.asksScaling ? 1u : 0u)
+        << std::hex << c.type;
+    EXPECT_EQ(rig.model.CountOf("ReadCalibrationDateNumber"), c.dateAsNumber ? 1u : 0u);
+    EXPECT_EQ(rig.model.CountOf("ReadCalibrationDate"), c.dateAsNumber ? 0u : 1u);
+    if (c.dateAsNumber) {
+      EXPECT_EQ(v.calibrationDateNumber, s.calibrationDateNumber);
+    } else {
+      EXPECT_DOUBLE_EQ(v.calibrationDate, s.calibrationDate);
+    }
+    if (!c.asksOptions) {
+      EXPECT_EQ(v.sensorOptions, 0);
+      EXPECT_EQ(v.pressureUnit, 0);
+    } else {
+      EXPECT_EQ(v.sensorOptions, s.sensorOptions);
+      EXPECT_EQ(rig.model.CountOf("ReadUnit"), v.HasPressureSensor() ? 3u : 2u);
+    }
+    if (c.asksScaling) {
+      EXPECT_FLOAT_EQ(v.valueAt20mA, s.valueAt20mA);
+    }
+    EXPECT_LE(r.progress, kConnectProgressMax);
+    EXPECT_TRUE(rig.port.IsOpen());
+  }
+}
+
+TEST(ConnectSequence, ProfileVSensorAfterTheProfileFAttempt) {
+  SimRig rig(0x1030, LinkKind::kProfileV);
+  const int64_t t0 = rig.clock.NowUs();
+  const Connected r = RunConnect(rig);
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(r.values.linkProfile, 2);
+  EXPECT_EQ(rig.port.settings().baud, 1200);
+  // The profile F attempt alone: set-up pauses and three silent tries of ReadDeviceType.
+  EXPECT_GT(rig.clock.NowUs() - t0, 3 * 1126 * 1000 + 1000 * 1000);
+}
+
+TEST(ConnectSequence, FailureMessages) {
+  struct Case {
+    const char* name;
+    std::function<void(SimRig&)> arrange;
+    LinkKind kind;
+    const char* message;
+  } cases[] = {
+      {"missing port", [](SimRig& r) { r.port.SetOpenFails(true); }, LinkKind::kProfileF,
+       kComOpenError},
+      {"legacy sensor", [](SimRig&) {}, LinkKind::kLegacy, kLegacySensor},
+      {"silent sensor", [](SimRig& r) { r.model.faults().silent = true; }, LinkKind::kProfileF,
+       kCommunicationFailed},
+      {"device name refused", [](SimRig& r) { r.model.Refuse(0x0109, 0x18, 7); },
+       LinkKind::kProfileF, kCommunicationError},
+      {"serial number refused", [](SimRig& r) { r.model.Refuse("ReadSerialNumber", 7); },
+       LinkKind::kProfileF, kCommunicationError},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(0x1030, c.kind);
+    c.arrange(rig);
+    const Connected r = RunConnect(rig);
+    EXPECT_EQ(r.result, 0) << c.name;
+    ASSERT_EQ(rig.ui.messages.size(), 1u) << c.name;
+    EXPECT_EQ(rig.ui.messages[0], c.message) << c.name;
+  }
+}
+
+TEST(ConnectSequence, RefusedIdentityReadIsAskedThreeTimes) {
+  SimRig rig;
+  rig.model.Refuse("ReadItemNumber", 0x55);
+  EXPECT_EQ(RunConnect(rig).result, 0);
+  EXPECT_EQ(rig.model.CountOf("ReadItemNumber"), 3u);
+  EXPECT_EQ(rig.model.CountOf("ReadCalibrationDate"), 0u);
+  EXPECT_EQ(rig.link.context().lastDeviceError, 0x55u);
+}
+
+TEST(ConnectSequence, EachSuccessfulReadRestoresThreeTries) {
+  SimRig rig;
+  CConnect connect(rig.link, rig.ui);
+  // Progress 11 follows the alternative unit read, 12 the firmware and hardware reads. Arming
+  // six silent replies there fails the next read's first two transactions (three tries each).
+  connect.onProgress = [&] {
+    if (connect.form().progress == 11 || connect.form().progress == 12) {
+      rig.model.FailNext(sim::Fault::kSilent, 6);
+    }
+  };
+  connect.Open(ConnectMode::kConnect, "COM1");
+  connect.OnTimer();
+  EXPECT_EQ(connect.result(), 1);
+  EXPECT_TRUE(rig.ui.messages.empty());
+  EXPECT_EQ(rig.model.CountOf("ReadFirmwareVersion"), 7u);
+  EXPECT_EQ(rig.model.CountOf("ReadSerialNumber"), 7u);
+}
+
+TEST(ConnectSequence, DisconnectClosesThePortAndFillsTheBar) {
+  SimRig rig;
+  ASSERT_EQ(RunConnect(rig).result, 1);
+  CConnect disconnect(rig.link, rig.ui);
+  disconnect.Open(ConnectMode::kDisconnect, "COM1", 0x1030);
+  EXPECT_EQ(disconnect.form().text, kDisconnectingText);
+  disconnect.OnTimer();
+  EXPECT_EQ(disconnect.result(), 0);
+  EXPECT_EQ(disconnect.form().progress, kConnectProgressMax);
+  EXPECT_FALSE(rig.port.IsOpen());
+}
+
+TEST(ConnectSequence, CopyKeepsTheOnlineValues) {
+  DeviceRecord record;
+  record.online = {1, 2, 3, 4};
+  DeviceRecord values;
+  values.deviceType = 0x1030;
+  values.serialNumber = 42;
+  CopyConnectResult(values, record);
+  EXPECT_EQ(record.serialNumber, 42u);
+  EXPECT_EQ(record.online[3], 4);
+}
+
+}  // namespace
+}  // namespace korvin

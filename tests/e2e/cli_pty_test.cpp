@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/sim_process.h"
+
+namespace korvin {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out;
+};
+
+CliRun RunCli(const std::string& args) {
+  const std::string command = std::string(KORVIN_CLI_PATH) + " " + args + " 2>&1";
+  CliRun run{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buf[512];
+  while (fgets(buf, sizeof buf, pipe) != nullptr) run.out += buf;
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+TEST(CliOverPty, InfoAndWatchAgainstKorvinSim) {
+  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(simulator.path().empty());
+
+  const CliRun info = RunCli("--port " + simulator.path() + " info");
+  ASSERT_EQ(info.status, 0) << info.out;
+  const std::vector<std::string> lines = Lines(info.out);
+  const char* labels[] = {"Device name: ", "FW version: ",       "HW version: ",  "Serial no.: ",
+                          "Item no.: ",    "Calibration date: ", "Unit: ",        "4 mA: ",
+                          "20 mA: ",       "Interfaces: ",       "Link profile: "};
+  ASSERT_EQ(lines.size(), std::size(labels)) << info.out;
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(labels[i], 0), 0u) << lines[i];
+  EXPECT_EQ(lines[9], "Interfaces: Modbus, 4...20mA");
+  EXPECT_EQ(lines[10], "Link profile: 1");
+
+  const CliRun watch = RunCli("--port " + simulator.path() + " watch --count 3");
+  ASSERT_EQ(watch.status, 0) << watch.out;
+  const std::vector<std::string> rows = Lines(watch.out);
+  ASSERT_EQ(rows.size(), 3u);
+  for (const std::string& row : rows) {
+    // Dew point, alternative value, temperature and pressure, tab-separated, each with its unit.
+    EXPECT_EQ(std::count(row.begin(), row.end(), '\t'), 3) << row;
+    EXPECT_NE(row.find("℃ Td\t"), std::string::npos) << row;
+    EXPECT_NE(row.find("barg"), std::string::npos) << row;
+  }
+}
+
+TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
+  sim::SimProcess legacy(KORVIN_SIM_PATH, {"--profile", "legacy"});
+  ASSERT_FALSE(legacy.path().empty());
+  CliRun r = RunCli("--port " + legacy.path() + " info");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "This is old sensor, please communicate with it by QMX410.exe !\n");
+
+  r = RunCli("--port /dev/korvin-no-such-port info");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Com Open Error!!!\n");
+
+  r = RunCli("--port COM1 frobnicate");
+  EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
+}  // namespace korvin

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+
+#include "platform/clock.h"
+#include "platform/event_pump.h"
+#include "platform/posix_serial_port.h"
+#include "protocol/service_link.h"
+#include "protocol/transaction.h"
+#include "sim/sim_process.h"
+
+namespace korvin {
+namespace {
+
+struct PtyRig {
+  explicit PtyRig(std::vector<std::string> options) : simulator(KORVIN_SIM_PATH, options) {}
+  sim::SimProcess simulator;
+  SteadyClock clock;
+  NullEventPump pump;
+  PosixSerialPort port;
+  ServiceLink link{port, clock, pump};
+};
+
+TEST(PtyLink, BothProfilesLinkAndExchangeAtRealSpeed) {
+  struct Case {
+    const char* profile;
+    LinkProfile link;
+    int baud;
+  } cases[] = {{"F", LinkProfile::kProfileF, 19200}, {"V", LinkProfile::kProfileV, 1200}};
+  for (const Case& c : cases) {
+    PtyRig rig({"--type", "0x1083", "--profile", c.profile});
+    ASSERT_FALSE(rig.simulator.path().empty());
+    bool first = true;
+    uint16_t type = 0;
+    ASSERT_EQ(rig.link.EstablishLink(c.link, rig.simulator.path(), first, type), kOk) << c.profile;
+    EXPECT_EQ(type, 0x1083);
+    EXPECT_EQ(rig.port.Baud(), c.baud);
+    uint8_t data[28] = {};
+    EXPECT_EQ(RunTransaction(rig.link.context(), ReadMeasurements(0, 4), data, sizeof data), kOk);
+    // The pressure channel of a 0x1083 carries a plausible positive value.
+    EXPECT_GT(GetFloat(data + 21), 0.0f);
+  }
+}
+
+TEST(PtyLink, SilentSensorTimesOutAndMissingPortFails) {
+  PtyRig rig({"--silent"});
+  ASSERT_FALSE(rig.simulator.path().empty());
+  ASSERT_EQ(rig.link.transport().OpenPort(rig.simulator.path() + ",19200,N,8,1"), kOk);
+  rig.link.InstallProfile(LinkProfile::kProfileF);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunTransaction(rig.link.context(), ReadDeviceType()), ERR_REPLY_TIMEOUT);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GT(seconds, 3 * 1.126);
+  EXPECT_LT(seconds, 3 * 1.126 + 1.5);
+
+  PosixSerialPort missing;
+  ServiceLink link(missing, rig.clock, rig.pump);
+  EXPECT_EQ(link.transport().OpenPort("/dev/korvin-no-such-port,19200,N,8,1"), ERR_PORT_CLOSED);
+  EXPECT_FALSE(missing.IsOpen());
+}
+
+TEST(PtyLink, PortIsHeldExclusively) {
+  PtyRig rig({});
+  ASSERT_FALSE(rig.simulator.path().empty());
+  ASSERT_EQ(rig.link.transport().OpenPort(rig.simulator.path() + ",19200,N,8,1"), kOk);
+  if (geteuid() == 0) GTEST_SKIP() << "root may open an exclusive terminal anyway";
+  PosixSerialPort second;
+  EXPECT_FALSE(second.Open(rig.simulator.path(), LineSettings{}));
+}
+
+}  // namespace
+}  // namespace korvin
