@@ -98,6 +98,9 @@ CLogging::CLogging(LoggingOptions options) : options_(std::move(options)) {
 }
 
 CLogging::~CLogging() {
+  // Whoever listened may already be gone when the recorder goes; the file is still written.
+  onRow_ = nullptr;
+  onFile_ = nullptr;
   Finish();
 }
 

@@ -55,7 +55,7 @@ struct LoggingOptions {
 //       "On", status StatusText().
 //   Timer 8001: poll, then Tick(record.online); then if TakeFinished(): caption
 //       ButtonCaption(), enable "On", status StatusText().
-//   Window closing: Finish() (the destructor does it as well).
+//   Window closing: Finish() (the destructor does it as well, without calling back).
 class CLogging {
  public:
   static constexpr const char* kCaptionStart = "Start recording";

@@ -285,6 +285,22 @@ TEST_F(RecorderFinalWriteOnly, FinishWritesAtOnce) {
   EXPECT_EQ(Sheet().At(5, 1)->number, 2);
 }
 
+TEST(RecorderLifetime, WritesAPendingRecordingWhenDestroyed) {
+  TempFolder folder;
+  int calls = 0;
+  {
+    LoggingOptions options;
+    options.folder = folder.path();
+    options.checkpointTicks = 0;
+    CLogging logging(options);
+    logging.SetFileCallback([&calls](const std::filesystem::path&, bool, bool) { ++calls; });
+    ASSERT_TRUE(logging.Start(Settings(1, 0, 3), kCelsiusUnits));
+    for (int tick = 1; tick <= 4; ++tick) logging.Tick(ValuesAt(tick));
+  }
+  EXPECT_EQ(calls, 0);  // no call back into a caller that may be gone
+  EXPECT_EQ(ParseBiff(ReadBytes(folder / "test.xls")).At(5, 1)->number, 2);
+}
+
 TEST_F(RecorderFinalWriteOnly, ALostFileIsReportedNotFatal) {
   ASSERT_TRUE(logging_.Start(Settings(0, 1, 3), kCelsiusUnits));
   Tick();
