@@ -218,22 +218,22 @@ const CommandSpec& CommandByName(std::string_view name) {
   return *it;
 }
 
-RequestBuilder::RequestBuilder(const CommandSpec& spec, std::span<const uint8_t> payload)
-    : spec_(&spec) {
-  assert(payload.size() == spec.PayloadLength());
+RequestBuilder::RequestBuilder(const CommandSpec& command, std::span<const uint8_t> payload)
+    : command_(&command) {
+  assert(payload.size() == command.PayloadLength());
   payloadLength_ = static_cast<uint8_t>(std::min(payload.size(), payload_.size()));
   std::memcpy(payload_.data(), payload.data(), payloadLength_);
 }
 
 BuiltRequest RequestBuilder::Build(uint8_t* body) const {
-  PutU16(body, spec_->group);
-  body[2] = spec_->sub;
+  PutU16(body, command_->group);
+  body[2] = command_->sub;
   std::memcpy(body + 3, payload_.data(), payloadLength_);
   BuiltRequest built;
   built.bodyLength = 3 + payloadLength_;
-  built.replyLength = spec_->replyPerChannel
-                          ? static_cast<size_t>(payload_[1]) * spec_->replyLength + 1
-                          : spec_->replyLength;
+  built.replyLength = command_->replyPerChannel
+                          ? static_cast<size_t>(payload_[1]) * command_->replyLength + 1
+                          : command_->replyLength;
   return built;
 }
 

@@ -57,13 +57,13 @@ struct BuiltRequest {
 // order. Build() writes the body and states the expected reply length; it touches nothing else.
 class RequestBuilder {
  public:
-  RequestBuilder(const CommandSpec& spec, std::span<const uint8_t> payload);
+  RequestBuilder(const CommandSpec& command, std::span<const uint8_t> payload);
   BuiltRequest Build(uint8_t* body) const;
-  const CommandSpec& spec() const { return *spec_; }
+  const CommandSpec& command() const { return *command_; }
   std::span<const uint8_t> payload() const { return {payload_.data(), payloadLength_}; }
 
  private:
-  const CommandSpec* spec_;
+  const CommandSpec* command_;
   std::array<uint8_t, kMaxPayload> payload_{};
   uint8_t payloadLength_ = 0;
 };

@@ -104,16 +104,16 @@ TEST(Catalogue, EveryBuilderMatchesTheCommandTable) {
   for (const Row& r : rows) {
     size_t reply = 0;
     const Bytes body = BodyOf(r.builder, &reply);
-    const std::string name(r.builder.spec().name);
+    const std::string name(r.builder.command().name);
     ASSERT_GE(body.size(), 3u) << name;
     EXPECT_EQ(body[0], r.group & 0xFF) << name;
     EXPECT_EQ(body[1], r.group >> 8) << name;
     EXPECT_EQ(body[2], r.sub) << name;
     EXPECT_EQ(body.size(), r.body) << name;
     EXPECT_EQ(reply, r.reply) << name;
-    EXPECT_EQ(FindCommand(r.group, r.sub), &r.builder.spec()) << name;
+    EXPECT_EQ(FindCommand(r.group, r.sub), &r.builder.command()) << name;
     longest = std::max(longest, body.size());
-    covered.insert(&r.builder.spec());
+    covered.insert(&r.builder.command());
   }
   EXPECT_EQ(longest, 43u);
   // Every catalogue entry but the hand-driven device name read has a builder above.
