@@ -64,20 +64,20 @@ std::optional<long> ParseNumber(std::string_view text) {
   return v;
 }
 
-bool ParseRefusal(korvin::sim::SensorModel& model, std::string_view spec) {
+bool ParseRefusal(korvin::sim::SensorModel& model, std::string_view command) {
   uint32_t code = korvin::sim::kDeviceErrorNotPossible;
-  const size_t eq = spec.find('=');
+  const size_t eq = command.find('=');
   if (eq != std::string_view::npos) {
-    const std::string codeText(spec.substr(eq + 1));
+    const std::string codeText(command.substr(eq + 1));
     char* end = nullptr;
     code = static_cast<uint32_t>(std::strtoul(codeText.c_str(), &end, 16));
     if (codeText.empty() || *end != '\0') return false;
-    spec = spec.substr(0, eq);
+    command = command.substr(0, eq);
   }
-  const size_t slash = spec.find('/');
+  const size_t slash = command.find('/');
   if (slash == std::string_view::npos) {
     for (const korvin::CommandSpec& c : korvin::Catalogue()) {
-      if (c.name == spec) {
+      if (c.name == command) {
         model.Refuse(c.group, c.sub, code);
         return true;
       }
@@ -86,8 +86,8 @@ bool ParseRefusal(korvin::sim::SensorModel& model, std::string_view spec) {
   }
   constexpr unsigned long kMaxGroup = 0xFFFF;
   constexpr unsigned long kMaxSub = 0xFF;
-  const std::string group(spec.substr(0, slash));
-  const std::string sub(spec.substr(slash + 1));
+  const std::string group(command.substr(0, slash));
+  const std::string sub(command.substr(slash + 1));
   char* end1 = nullptr;
   char* end2 = nullptr;
   const unsigned long g = std::strtoul(group.c_str(), &end1, 16);

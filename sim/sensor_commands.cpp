@@ -496,17 +496,17 @@ const std::unordered_map<uint32_t, Handler>& HandlerMap() {
   static const std::unordered_map<uint32_t, Handler> map = [] {
     std::unordered_map<uint32_t, Handler> m;
     for (const Row& row : kHandlers) {
-      const CommandSpec& spec = CommandByName(row.name);
-      m.emplace(Key(spec.group, spec.sub), row.handler);
+      const CommandSpec& command = CommandByName(row.name);
+      m.emplace(Key(command.group, command.sub), row.handler);
     }
     return m;
   }();
   return map;
 }
 
-size_t ReplyLength(const CommandSpec& spec, std::span<const uint8_t> payload) {
-  if (!spec.replyPerChannel) return spec.replyLength;
-  return static_cast<size_t>(payload[1]) * spec.replyLength + 1;
+size_t ReplyLength(const CommandSpec& command, std::span<const uint8_t> payload) {
+  if (!command.replyPerChannel) return command.replyLength;
+  return static_cast<size_t>(payload[1]) * command.replyLength + 1;
 }
 
 }  // namespace
@@ -524,12 +524,12 @@ std::vector<uint8_t> ExecuteCommand(SensorState& state, std::span<const uint8_t>
   if (body.size() < kHeader) return RefusalPayload(kDeviceErrorLength);
   const uint16_t group = GetU16(body.data());
   const uint8_t sub = body[2];
-  const CommandSpec* spec = FindCommand(group, sub);
+  const CommandSpec* command = FindCommand(group, sub);
   const auto& map = HandlerMap();
   const auto it = map.find(Key(group, sub));
-  if (spec == nullptr || it == map.end()) return RefusalPayload(kDeviceErrorUnknownCommand);
+  if (command == nullptr || it == map.end()) return RefusalPayload(kDeviceErrorUnknownCommand);
   const std::span<const uint8_t> payload = body.subspan(kHeader);
-  if (payload.size() != spec->PayloadLength()) return RefusalPayload(kDeviceErrorLength);
+  if (payload.size() != command->PayloadLength()) return RefusalPayload(kDeviceErrorLength);
 
   // A refused command changes nothing: handlers work on a copy that is kept only on success.
   SensorState work = state;
@@ -540,7 +540,7 @@ std::vector<uint8_t> ExecuteCommand(SensorState& state, std::span<const uint8_t>
   if (error != kOk) return RefusalPayload(error);
   state = std::move(work);
   effects = workEffects;
-  return writer.Finish(ReplyLength(*spec, payload));
+  return writer.Finish(ReplyLength(*command, payload));
 }
 
 }  // namespace korvin::sim

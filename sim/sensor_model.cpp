@@ -36,8 +36,8 @@ uint32_t Key(uint16_t group, uint8_t sub) {
 }
 
 const CommandSpec* FindByName(std::string_view name) {
-  for (const CommandSpec& spec : Catalogue()) {
-    if (spec.name == name) return &spec;
+  for (const CommandSpec& command : Catalogue()) {
+    if (command.name == name) return &command;
   }
   return nullptr;
 }
@@ -299,8 +299,8 @@ void SensorModel::Refuse(uint16_t group, uint8_t sub, uint32_t deviceError) {
 }
 
 void SensorModel::Refuse(std::string_view commandName, uint32_t deviceError) {
-  if (const CommandSpec* spec = FindByName(commandName))
-    Refuse(spec->group, spec->sub, deviceError);
+  if (const CommandSpec* command = FindByName(commandName))
+    Refuse(command->group, command->sub, deviceError);
 }
 
 void SensorModel::StopRefusing(uint16_t group, uint8_t sub) {
@@ -320,8 +320,8 @@ size_t SensorModel::CountOf(uint16_t group, uint8_t sub) const {
 }
 
 size_t SensorModel::CountOf(std::string_view commandName) const {
-  const CommandSpec* spec = FindByName(commandName);
-  return spec == nullptr ? 0 : CountOf(spec->group, spec->sub);
+  const CommandSpec* command = FindByName(commandName);
+  return command == nullptr ? 0 : CountOf(command->group, command->sub);
 }
 
 void SensorModel::ClearLog() {

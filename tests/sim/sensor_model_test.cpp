@@ -35,9 +35,9 @@ void OpenProfileF(SensorModel& model, int64_t atUs) {
 }
 
 // Payloads that the sensor accepts for every command; a command not named here gets zeros.
-std::vector<uint8_t> ValidPayload(const CommandSpec& spec) {
-  std::vector<uint8_t> p(spec.PayloadLength(), 0);
-  const std::string name(spec.name);
+std::vector<uint8_t> ValidPayload(const CommandSpec& command) {
+  std::vector<uint8_t> p(command.PayloadLength(), 0);
+  const std::string name(command.name);
   if (name == "ReadMeasurements") p = {0, 4};
   if (name == "ReadCalibrationDate") p = {kCalibrationDateSelector};
   if (name == "WriteUnit") p = {1, 2};
@@ -52,17 +52,17 @@ std::vector<uint8_t> ValidPayload(const CommandSpec& spec) {
 TEST(SensorModel, EveryCatalogueCommandIsAcceptedWithItsExpectedReplyLength) {
   VirtualClock clock;
   SensorModel model(0x1030, LinkKind::kProfileF, clock);
-  for (const CommandSpec& spec : Catalogue()) {
-    SCOPED_TRACE(std::string(spec.name));
+  for (const CommandSpec& command : Catalogue()) {
+    SCOPED_TRACE(std::string(command.name));
     if (!model.LinkOpen()) OpenProfileF(model, 0);
-    std::vector<uint8_t> body = {static_cast<uint8_t>(spec.group & 0xFF),
-                                 static_cast<uint8_t>(spec.group >> 8), spec.sub};
-    const std::vector<uint8_t> payload = ValidPayload(spec);
+    std::vector<uint8_t> body = {static_cast<uint8_t>(command.group & 0xFF),
+                                 static_cast<uint8_t>(command.group >> 8), command.sub};
+    const std::vector<uint8_t> payload = ValidPayload(command);
     body.insert(body.end(), payload.begin(), payload.end());
     std::vector<uint8_t> reply = Exchange(model, body, kProfileFBaud, 0);
 
     const size_t expected =
-        spec.replyPerChannel ? payload[1] * spec.replyLength + 1u : spec.replyLength;
+        command.replyPerChannel ? payload[1] * command.replyLength + 1u : command.replyLength;
     ASSERT_EQ(reply.size(), expected + EnvelopeFrame::kOverhead);
     size_t payloadPos = 0;
     ASSERT_EQ(CheckProfileF(reply.data(), reply.size(), kServiceAddress, &payloadPos), kOk);
