@@ -28,6 +28,8 @@ namespace korvin {
 namespace {
 
 constexpr int kButtonWidth = 132;
+constexpr int kFieldWidth = 150;
+constexpr int kValueFieldWidth = 150;
 constexpr int kStatusFieldWidth = 64;
 constexpr int kUnitLabelWidth = 84;
 constexpr int kValueFontGrowth = 5;
@@ -95,6 +97,7 @@ CMeridoDlgView::~CMeridoDlgView() = default;
 void CMeridoDlgView::BuildWidgets() {
   auto addRow = [this](QFormLayout* form, std::string_view label) {
     QLineEdit* field = ReadOnlyField(this);
+    field->setMinimumWidth(kFieldWidth);
     form->addRow(Text(label), field);
     return field;
   };
@@ -134,6 +137,7 @@ void CMeridoDlgView::BuildWidgets() {
     value->setFocusPolicy(Qt::NoFocus);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setFont(valueFont);
+    value->setMinimumWidth(kValueFieldWidth);
     auto* unit = new QLabel(this);
     unit->setFont(valueFont);
     unit->setMinimumWidth(kUnitLabelWidth);

@@ -85,7 +85,7 @@ void DrawConnector(QPainter& p, qreal x, qreal y) {
   }
   DrawBody(p, QRectF(x + 26, y - 8, 18, 16), QColor(90, 90, 96), kCable, 3);
   QPainterPath cable(QPointF(x + 44, y));
-  cable.cubicTo(QPointF(x + 64, y), QPointF(x + 60, y + 40), QPointF(x + 80, y + 44));
+  cable.cubicTo(QPointF(x + 56, y), QPointF(x + 52, y + 40), QPointF(x + 62, y + 44));
   p.setPen(QPen(kCable, 6, Qt::SolidLine, Qt::RoundCap));
   p.setBrush(Qt::NoBrush);
   p.drawPath(cable);
@@ -95,7 +95,7 @@ void DrawCableGland(QPainter& p, qreal x, qreal y) {
   DrawHex(p, QRectF(x, y - 9, 9, 18));
   DrawBody(p, QRectF(x + 9, y - 6, 10, 12), QColor(90, 90, 96), kCable, 2);
   QPainterPath cable(QPointF(x + 19, y));
-  cable.cubicTo(QPointF(x + 36, y), QPointF(x + 34, y + 34), QPointF(x + 52, y + 40));
+  cable.cubicTo(QPointF(x + 30, y), QPointF(x + 28, y + 34), QPointF(x + 40, y + 40));
   p.setPen(QPen(kCable, 5, Qt::SolidLine, Qt::RoundCap));
   p.setBrush(Qt::NoBrush);
   p.drawPath(cable);
@@ -121,7 +121,7 @@ qreal DrawProbe(QPainter& p, qreal x, qreal tubeLength) {
 }
 
 void DrawD720(QPainter& p) {
-  const qreal x = DrawProbe(p, 14, 20);
+  const qreal x = DrawProbe(p, 12, 16);
   DrawBody(p, QRectF(x, kAxisY - 13, 46, 26), kSteelLight, kSteelDark, 3);
   DrawConnector(p, x + 46, kAxisY);
   DrawLabel(p, QStringLiteral("D720"));
@@ -137,8 +137,8 @@ void DrawHousing(QPainter& p, const QRectF& r) {
 }
 
 void DrawD810(QPainter& p) {
-  const qreal x = DrawProbe(p, 10, 30);
-  const QRectF housing(x, kAxisY - 22, 56, 44);
+  const qreal x = DrawProbe(p, 8, 22);
+  const QRectF housing(x, kAxisY - 22, 52, 44);
   DrawHousing(p, housing);
   DrawConnector(p, housing.right(), kAxisY);
   DrawLabel(p, QStringLiteral("D810"));
@@ -157,8 +157,8 @@ void DrawDisplay(QPainter& p, const QRectF& r) {
 }
 
 void DrawD830(QPainter& p) {
-  const qreal x = DrawProbe(p, 8, 26);
-  const QRectF housing(x, kAxisY - 34, 70, 68);
+  const qreal x = DrawProbe(p, 8, 20);
+  const QRectF housing(x, kAxisY - 34, 64, 68);
   DrawHousing(p, housing);
   DrawDisplay(p, QRectF(housing.left() + 8, housing.top() + 10, housing.width() - 16, 22));
   DrawCableGland(p, housing.right(), kAxisY + 14);
@@ -166,8 +166,8 @@ void DrawD830(QPainter& p) {
 }
 
 void DrawD850(QPainter& p) {
-  const qreal x = DrawProbe(p, 6, 44);
-  const QRectF housing(x, kAxisY - 26, 62, 52);
+  const qreal x = DrawProbe(p, 6, 30);
+  const QRectF housing(x, kAxisY - 26, 58, 52);
   DrawBody(p, housing, QColor(214, 218, 224), QColor(150, 156, 164), 5);
   p.setPen(QPen(kBrand, 2));
   p.drawLine(QPointF(housing.left() + 8, housing.top() + 12),
