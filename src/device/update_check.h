@@ -9,10 +9,13 @@
 
 namespace korvin {
 
+// The maker's web site; the recorder names it in every sheet's title.
+inline constexpr std::string_view kMakerWebAddress = "www.rova-keld.example";
+
 // The maker's download page. It lists file names such as ".../FW_D810_1_2.zip"; the tool only
 // reads version numbers from it, nothing is downloaded.
 inline constexpr std::string_view kDownloadPageUrl =
-    "https://www.korvin-sensors.example/en/downloads/0079";
+    "https://www.rova-keld.example/en/downloads/0079";
 
 inline constexpr std::string_view kSoftwareSearchKey = "ROVA_SOFTWARE/KORVIN";
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "device/device_record.h"
+#include "device/update_check.h"
 #include "platform/ui.h"
 #include "recording/local_time.h"
 #include "recording/record_settings.h"
@@ -41,7 +42,7 @@ struct LoggingOptions {
   LocalTimeSource localTime;     // empty means the computer's clock
   // Ticks between two safe rewrites of the file while recording; 0 writes only at the end.
   int checkpointTicks = 60;
-  std::string webAddress = "www.rova-keld.com";  // shown in the sheet title
+  std::string webAddress = std::string(kMakerWebAddress);  // shown in the sheet title
 };
 
 // The recorder: samples the four online values once a tick, stores a row every interval and

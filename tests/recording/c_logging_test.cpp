@@ -145,7 +145,7 @@ TEST_F(RecorderFinalWriteOnly, BuildsTheSheetHeader) {
     int alignment;
   };
   const Expected texts[] = {
-      {0, 0, "ROVA KELD data recording (www.rova-keld.com)", 0},
+      {0, 0, "ROVA KELD data recording (www.rova-keld.example)", 0},
       {2, 0, "Description", 0},
       {2, 1, "Dryer 3 \xC2\xB6\xB5\xE3", 0},  // code page 936
       {3, 0, "Date:", 0},

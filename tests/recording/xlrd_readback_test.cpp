@@ -110,7 +110,7 @@ TEST(RecordedFileReadBack, IndependentReaderSeesTypesPositionsAndValues) {
     return ReadCell{2, 0, repr};
   };
   std::map<std::pair<int, int>, ReadCell> expected = {
-      {{0, 0}, text("ROVA KELD data recording (www.rova-keld.com)")},
+      {{0, 0}, text("ROVA KELD data recording (www.rova-keld.example)")},
       {{2, 0}, text("Description")},
       {{2, 1}, text("Dryer 3 露点 ℃")},
       {{3, 0}, text("Date:")},
