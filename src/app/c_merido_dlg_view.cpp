@@ -34,6 +34,7 @@ constexpr int kStatusFieldWidth = 64;
 constexpr int kUnitLabelWidth = 84;
 constexpr int kValueFontGrowth = 5;
 constexpr int kSpacing = 10;
+constexpr int kButtonSpacing = 6;
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -174,6 +175,7 @@ void CMeridoDlgView::BuildWidgets() {
   }
 
   auto* buttons = new QVBoxLayout;
+  buttons->setSpacing(kButtonSpacing);
   AddButton(MainButton::kConnect, &CMeridoDlg::OnConnect);
   AddButton(MainButton::kOnOff, &CMeridoDlg::OnOnOff);
   AddButton(MainButton::kRecord, &CMeridoDlg::OnRecord);
@@ -190,30 +192,23 @@ void CMeridoDlgView::BuildWidgets() {
     buttons->addWidget(widgets_.buttons[i]);
   }
 
-  auto* left = new QVBoxLayout;
-  left->addWidget(identity);
-  left->addWidget(analogue);
-  left->addStretch();
-
-  auto* middle = new QVBoxLayout;
-  middle->addWidget(online);
-  auto* pictureRow = new QHBoxLayout;
-  pictureRow->addStretch();
-  pictureRow->addWidget(widgets_.picture);
-  pictureRow->addStretch();
-  middle->addLayout(pictureRow);
-  middle->addStretch();
-
-  auto* right = new QVBoxLayout;
-  right->addWidget(interfaces);
-  right->addWidget(status);
-  right->addStretch();
+  // Two rows of three groups; the groups of a row share their height, so their frames line up.
+  auto* groups = new QGridLayout;
+  groups->setSpacing(kSpacing);
+  groups->addWidget(identity, 0, 0);
+  groups->addWidget(online, 0, 1);
+  groups->addWidget(interfaces, 0, 2);
+  groups->addWidget(analogue, 1, 0);
+  groups->addWidget(widgets_.picture, 1, 1, Qt::AlignCenter);
+  groups->addWidget(status, 1, 2);
+  groups->setColumnStretch(0, 3);
+  groups->setColumnStretch(1, 3);
+  groups->setColumnStretch(2, 2);
+  groups->setRowStretch(2, 1);
 
   auto* layout = new QHBoxLayout(this);
-  layout->setSpacing(kSpacing);
-  layout->addLayout(left, 3);
-  layout->addLayout(middle, 3);
-  layout->addLayout(right, 2);
+  layout->setSpacing(2 * kSpacing);
+  layout->addLayout(groups, 1);
   layout->addLayout(buttons);
 }
 
