@@ -42,6 +42,10 @@ CConnectView::CConnectView(CConnect& dialog, QWidget* parent) : QDialog(parent),
   Push();
 }
 
+CConnectView::~CConnectView() {
+  dialog_.onProgress = nullptr;
+}
+
 void CConnectView::Push() {
   text_->setText(QString::fromStdString(dialog_.form().text));
   progress_->setRange(0, dialog_.form().progressMax);

@@ -19,6 +19,7 @@ class CConnectView final : public QDialog {
 
  public:
   CConnectView(CConnect& dialog, QWidget* parent = nullptr);
+  ~CConnectView() override;
 
   bool sequenceStarted() const { return started_; }
   QPushButton* cancelButton() const { return cancel_; }

@@ -227,6 +227,9 @@ void CMeridoDlg::SwitchPollingOn() {
   form_.communication.enabled = false;
   host_.StartPollTimer();
   form_.record.enabled = true;
+  // Back on after failed polls ended it while a recording ran: polling stays on until the
+  // recording is over, as when the recording started.
+  if (logging_.active()) form_.onOff.enabled = false;
 }
 
 void CMeridoDlg::EnableTasksAfterPolling() {

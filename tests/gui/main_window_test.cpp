@@ -567,6 +567,28 @@ TEST_F(MainWindowTest, RecordingOutlivesFailedPollsAndEndsWithTheConnection) {
   EXPECT_EQ(logging_->state(), CLogging::State::kIdle);
 }
 
+TEST_F(MainWindowTest, PollingSwitchedOnAgainLetsAnInterruptedRecordingGoOn) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  AcceptRecording("1", "0", "3", "resumed");
+  dlg_->OnRecord();
+  Tick();
+  sensor_->faults().silent = true;
+  for (int i = 0; i < 4; ++i) Tick();
+  ASSERT_TRUE(form().onOff.enabled);
+
+  sensor_->faults().silent = false;
+  dlg_->OnOnOff();
+  EXPECT_TRUE(dlg_->polling());
+  EXPECT_FALSE(form().onOff.enabled);
+  EXPECT_TRUE(form().record.enabled);
+  EXPECT_EQ(form().record.caption, "Record off");
+  for (int i = 0; i < 3; ++i) Tick();
+  // Recorder ticks 1 ... 5 ran before polling stopped, 6 ... 8 after: rows at 1, 4 and 7.
+  EXPECT_EQ(logging_->rowCount(), 3);
+}
+
 TEST_F(MainWindowTest, HelpReportsWhyTheFileDidNotOpen) {
   struct Case {
     HelpOpenResult result;
