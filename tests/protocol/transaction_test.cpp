@@ -36,7 +36,7 @@ struct ScriptedLink {
       if (tries.empty()) return ERR_REPLY_TIMEOUT;
       Try t = tries.front();
       tries.pop_front();
-      std::memcpy(rx, t.rx.data(), std::min<size_t>(t.rx.size(), rxLength));
+      if (!t.rx.empty()) std::memcpy(rx, t.rx.data(), std::min<size_t>(t.rx.size(), rxLength));
       return t.result;
     };
   }
