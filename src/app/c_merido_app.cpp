@@ -13,11 +13,10 @@
 #include "app/qt_event_pump.h"
 #include "platform/clock.h"
 #include "platform/port_names.h"
-#include "platform/posix_serial_port.h"
 #include "protocol/service_link.h"
 #include "recording/c_logging.h"
+#include "sim/sensor_line.h"
 #include "sim/sensor_model.h"
-#include "sim/sim_serial_port.h"
 
 namespace korvin {
 
@@ -121,17 +120,10 @@ int CMeridoApp::Run(int argc, char** argv) {
   }
 
   SteadyClock clock;
-  std::unique_ptr<sim::SensorModel> sensor;
-  std::unique_ptr<SerialPort> port;
-  if (options->simulate) {
-    sensor =
-        std::make_unique<sim::SensorModel>(options->simulatedType, sim::LinkKind::kProfileF, clock);
-    port = std::make_unique<sim::SimSerialPort>(*sensor, clock);
-  } else {
-    port = std::make_unique<PosixSerialPort>();
-  }
+  const sim::SensorLine line = sim::OpenSensorLine(
+      options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt, clock);
   QtEventPump pump;
-  ServiceLink link(*port, clock, pump, &ResolvePortName);
+  ServiceLink link(*line.port, clock, pump, &ResolvePortName);
   CLogging logging;
   QtDownloadPageReader pageReader;
 

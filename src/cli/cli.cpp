@@ -14,12 +14,10 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/port_names.h"
-#include "platform/posix_serial_port.h"
 #include "protocol/service_link.h"
 #include "recording/c_logging.h"
 #include "recording/record_settings.h"
-#include "sim/sensor_model.h"
-#include "sim/sim_serial_port.h"
+#include "sim/sensor_line.h"
 
 namespace korvin {
 
@@ -157,22 +155,15 @@ class StreamUi final : public Ui {
   std::ostream& err_;
 };
 
-// The serial line: a real port, or the in-process virtual sensor behind every port name.
 struct Line {
   SteadyClock clock;
-  std::unique_ptr<sim::SensorModel> model;
-  std::unique_ptr<SerialPort> port;
+  sim::SensorLine sensor;
 };
 
 std::unique_ptr<Line> MakeLine(const Options& o) {
   auto line = std::make_unique<Line>();
-  if (o.simulate) {
-    line->model =
-        std::make_unique<sim::SensorModel>(o.simulatedType, sim::LinkKind::kProfileF, line->clock);
-    line->port = std::make_unique<sim::SimSerialPort>(*line->model, line->clock);
-  } else {
-    line->port = std::make_unique<PosixSerialPort>();
-  }
+  line->sensor = sim::OpenSensorLine(
+      o.simulate ? std::optional<uint16_t>(o.simulatedType) : std::nullopt, line->clock);
   return line;
 }
 
@@ -278,7 +269,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   std::unique_ptr<Line> line = MakeLine(*options);
   NullEventPump pump;
-  ServiceLink link(*line->port, line->clock, pump, &ResolvePortName);
+  ServiceLink link(*line->sensor.port, line->clock, pump, &ResolvePortName);
   StreamUi ui(err);
 
   CConnect connect(link, ui);
