@@ -2,6 +2,7 @@
 
 #include "app/tables/number_format.h"
 #include "device/connect_sequence.h"
+#include "platform/scoped_flag.h"
 #include "protocol/commands.h"
 #include "protocol/transaction.h"
 
@@ -14,17 +15,6 @@ constexpr size_t kValueOffset = 0;
 constexpr size_t kDecimalsOffset = 4;
 constexpr int kTemperaturePlaces = 1;
 
-// Clears the in-progress flag on every way out of a poll.
-class PollGuard {
- public:
-  explicit PollGuard(bool& flag) : flag_(flag) { flag_ = true; }
-  ~PollGuard() { flag_ = false; }
-  PollGuard(const PollGuard&) = delete;
-  PollGuard& operator=(const PollGuard&) = delete;
-
- private:
-  bool& flag_;
-};
 }  // namespace
 
 OnlinePoller::OnlinePoller(ProtocolContext& context, DeviceRecord& record, Ui& ui)
@@ -39,7 +29,7 @@ void OnlinePoller::SwitchOn() {
 OnlinePoller::Outcome OnlinePoller::Poll() {
   // A tick pumped while the previous poll still waits for its reply.
   if (polling_) return Outcome::kSkipped;
-  PollGuard guard(polling_);
+  ScopedFlag guard(polling_);
 
   const uint8_t channels =
       record_.HasPressureSensor() ? kChannelsWithPressure : kChannelsWithoutPressure;

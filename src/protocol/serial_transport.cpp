@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/scoped_flag.h"
+
 namespace korvin {
 
 namespace {
@@ -21,19 +23,6 @@ struct BaudEntry {
 constexpr BaudEntry kBaudTable[] = {
     {"600", 600},     {"1200", 1200},   {"2400", 2400},   {"4800", 4800},   {"9600", 9600},
     {"19200", 19200}, {"38400", 38400}, {"50000", 50000}, {"57600", 57600}, {"115200", 115200},
-};
-
-// Sets a busy flag for a scope and restores it on every way out.
-class FlagGuard {
- public:
-  explicit FlagGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-  ~FlagGuard() { flag_ = previous_; }
-  FlagGuard(const FlagGuard&) = delete;
-  FlagGuard& operator=(const FlagGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool previous_;
 };
 
 }  // namespace
@@ -73,7 +62,7 @@ SerialTransport::SerialTransport(SerialPort& port, Clock& clock, EventPump& pump
     : port_(port), clock_(clock), pump_(&pump), resolver_(std::move(resolver)) {}
 
 ResultCode SerialTransport::OpenPort(const std::string& portString) {
-  FlagGuard busy(portBusy_);
+  ScopedFlag busy(portBusy_);
   const PortString parsed = ParsePortString(portString);
   // Re-opening drops the old handle without purging it, as a plain close would.
   port_.Close();
@@ -91,7 +80,7 @@ void SerialTransport::ClosePort() {
 
 ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
   length = std::min(length, kMaxWrite);
-  FlagGuard busy(portBusy_);
+  ScopedFlag busy(portBusy_);
   if (!port_.IsOpen()) return ERR_PORT_CLOSED;
   port_.PurgeTransmit();
 
@@ -118,7 +107,7 @@ ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
 }
 
 ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLimitMs) {
-  FlagGuard busy(portBusy_);
+  ScopedFlag busy(portBusy_);
   std::array<uint8_t, kReadWorkBufferSize> work;
   work.fill(kWorkBufferFill);
   const int64_t start = clock_.NowUs();
@@ -170,7 +159,7 @@ ResultCode SerialTransport::Exchange(const uint8_t* tx, uint8_t* rx, uint16_t tx
 ResultCode SerialTransport::ExchangeF(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
                                       uint16_t rxLength) {
   if (exchangeBusy_) return ERR_LINK_TIMEOUT;
-  FlagGuard busy(exchangeBusy_);
+  ScopedFlag busy(exchangeBusy_);
   return Exchange(tx, rx, txLength, rxLength, timing::kPauseBeforeWriteFMs,
                   timing::kPauseBeforeReadFMs);
 }
