@@ -1,6 +1,6 @@
 #include "app/c_properties.h"
 
-#include "app/tables/option_lists.h"
+#include "tables/option_lists.h"
 
 namespace korvin {
 

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/tables/option_lists.h"
+#include "tables/option_lists.h"
 
 namespace korvin {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "app/tables/number_format.h"
+#include "tables/number_format.h"
 #include "cli/identity_lines.h"
 #include "device/connect_sequence.h"
 #include "device/identity.h"

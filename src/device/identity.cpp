@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/tables/number_format.h"
-#include "app/tables/units.h"
+#include "tables/number_format.h"
+#include "tables/units.h"
 #include "device/automation_date.h"
 #include "device/device_types.h"
 

@@ -1,6 +1,6 @@
 #include "device/online_poller.h"
 
-#include "app/tables/number_format.h"
+#include "tables/number_format.h"
 #include "device/connect_sequence.h"
 #include "platform/scoped_flag.h"
 #include "protocol/commands.h"

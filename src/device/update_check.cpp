@@ -1,6 +1,6 @@
 #include "device/update_check.h"
 
-#include "app/tables/number_text.h"
+#include "tables/number_text.h"
 #include "device/device_types.h"
 
 namespace korvin {

@@ -1,6 +1,6 @@
 #include "recording/c_logging.h"
 
-#include "app/tables/units.h"
+#include "tables/units.h"
 #include "platform/cp936.h"
 #include "recording/sheet_file.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "app/tables/number_text.h"
+#include "tables/number_text.h"
 
 namespace korvin {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/tables/number_format.h"
+#include "tables/number_format.h"
 #include "device/connect_sequence.h"
 #include "device/online_poller.h"
 #include "sim_rig.h"

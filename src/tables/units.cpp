@@ -1,4 +1,4 @@
-#include "app/tables/units.h"
+#include "tables/units.h"
 
 namespace korvin {
 

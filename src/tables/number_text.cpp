@@ -1,4 +1,4 @@
-#include "app/tables/number_text.h"
+#include "tables/number_text.h"
 
 #include <algorithm>
 #include <charconv>

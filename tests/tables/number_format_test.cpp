@@ -1,5 +1,5 @@
-#include "app/tables/number_format.h"
-#include "app/tables/number_text.h"
+#include "tables/number_format.h"
+#include "tables/number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/tables/number_format.h"
+#include "tables/number_format.h"
 
 #include <algorithm>
 #include <charconv>

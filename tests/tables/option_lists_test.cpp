@@ -1,5 +1,5 @@
-#include "app/tables/option_lists.h"
-#include "app/tables/number_text.h"
+#include "tables/option_lists.h"
+#include "tables/number_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/tables/measurement_lists.h"
+#include "tables/measurement_lists.h"
 
-#include "app/tables/units.h"
+#include "tables/units.h"
 
 namespace korvin {
 

@@ -1,5 +1,5 @@
-#include "app/tables/units.h"
-#include "app/tables/measurement_lists.h"
+#include "tables/units.h"
+#include "tables/measurement_lists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/tables/option_lists.h"
+#include "tables/option_lists.h"
 
-#include "app/tables/units.h"
+#include "tables/units.h"
 
 namespace korvin {
 
