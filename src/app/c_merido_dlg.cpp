@@ -313,6 +313,18 @@ void CMeridoDlg::RunTask(void (TaskDialogs::*open)(TaskContext&)) {
   (taskDialogs_->*open)(context);
 }
 
+TaskEnvironment EnvironmentFor(TaskContext& context) {
+  TaskEnvironment environment{context.link, context.record};
+  environment.comPortIndex = context.comPortIndex;
+  environment.portName = ComPortName(context.comPortIndex);
+  environment.programFolder = context.programFolder;
+  const MainWindowForm& form = context.form;
+  environment.texts = {form.deviceName, form.firmware,        form.hardware,
+                       form.serial,     form.item,            form.calibrationDate,
+                       form.analogueUnit, form.at4mA,         form.at20mA};
+  return environment;
+}
+
 void CMeridoDlg::OnCalibration() {
   RunTask(&TaskDialogs::OpenCalibration);
 }

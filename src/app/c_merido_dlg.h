@@ -12,6 +12,7 @@
 #include "device/device_types.h"
 #include "device/online_poller.h"
 #include "device/update_check.h"
+#include "forms/task_environment.h"
 #include "platform/ui.h"
 #include "protocol/service_link.h"
 #include "recording/c_logging.h"
@@ -178,6 +179,9 @@ struct TaskContext {
   const MainWindowForm& form;
   Ui& ui;
 };
+
+// What a task dialog gets: the context with the window's texts copied.
+TaskEnvironment EnvironmentFor(TaskContext& context);
 
 // The task dialogs behind the main window's buttons, one hook per button. The application
 // plugs in the dialogs it has; a button whose hook is not plugged in does nothing.

@@ -19,6 +19,7 @@
 #include "app/c_connect_view.h"
 #include "app/c_properties_view.h"
 #include "app/pictures.h"
+#include "app/qt_task_dialogs.h"
 #include "app/qt_ui.h"
 #include "app/record_view.h"
 #include "app/splash_window.h"
@@ -84,6 +85,8 @@ CMeridoDlgView::CMeridoDlgView(ServiceLink& link, QtEventPump& pump, CLogging& l
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   BuildWidgets();
+  tasks_ = std::make_unique<QtTaskDialogs>(this, pump_, [this] { return uiOverride_; });
+  dialog_.SetTaskDialogs(tasks_.get());
 
   // The recorder keeps its one-second pace on these ticks; a coarse timer drifts.
   pollTimer_.setTimerType(Qt::PreciseTimer);

@@ -17,6 +17,7 @@ class QPushButton;
 namespace korvin {
 
 class SplashWindow;
+class QtTaskDialogs;
 
 // The main window's buttons, in the order of the button column.
 enum class MainButton {
@@ -120,6 +121,7 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
   Widgets widgets_;
   QTimer pollTimer_;
   std::unique_ptr<SplashWindow> splash_;
+  std::unique_ptr<QtTaskDialogs> tasks_;
   Ui* uiOverride_ = nullptr;
   int depth_ = 0;
   bool closePending_ = false;

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "tables/number_format.h"
+#include "cli/dialog_command.h"
 #include "cli/identity_lines.h"
 #include "device/connect_sequence.h"
 #include "device/identity.h"
@@ -244,7 +245,7 @@ int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
-      out << kUsage;
+      out << kUsage << DialogUsage();
       return kExitOk;
     }
     if (a == "--version") {
@@ -252,6 +253,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kExitOk;
     }
   }
+  if (IsDialogCommand(args)) return RunDialogCommand(args, out, err);
   std::string error;
   const std::optional<Options> options = ParseArgs(args, error);
   if (!options) {

@@ -1,0 +1,20 @@
+#include "tasks/main_tasks.h"
+
+#include "config/c_setting.h"
+
+namespace korvin {
+
+std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& environment) {
+  switch (task) {
+    case MainTask::kSensorSettings:
+      return std::make_unique<CSetting>(environment);
+    case MainTask::kCalibration:
+    case MainTask::kCommunication:
+    case MainTask::kSensorInfo:
+    case MainTask::kCalibrationData:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace korvin
