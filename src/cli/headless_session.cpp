@@ -5,6 +5,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "config/c_modbus_setting.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -90,6 +91,7 @@ std::string SaveTarget(const std::filesystem::path& file, std::string_view defau
 const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
+      {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
   };
   return dialogs;
 }

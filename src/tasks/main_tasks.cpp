@@ -1,5 +1,6 @@
 #include "tasks/main_tasks.h"
 
+#include "config/c_communication_select.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -8,8 +9,9 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
   switch (task) {
     case MainTask::kSensorSettings:
       return std::make_unique<CSetting>(environment);
-    case MainTask::kCalibration:
     case MainTask::kCommunication:
+      return std::make_unique<CCommunicationSelect>(environment);
+    case MainTask::kCalibration:
     case MainTask::kSensorInfo:
     case MainTask::kCalibrationData:
       break;
