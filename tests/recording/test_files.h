@@ -59,7 +59,7 @@ struct BiffCell {
 };
 
 struct BiffFile {
-  bool wellFormed = false;      // BOF first, EOF last, every length consistent
+  bool wellFormed = false;      // BOF, CODEPAGE 936, the cells, EOF last, every length consistent
   std::vector<BiffCell> cells;  // in file order
   std::map<std::pair<int, int>, BiffCell> byPosition;
 
@@ -73,17 +73,19 @@ inline BiffFile ParseBiff(const Bytes& bytes) {
   BiffFile file;
   const auto u16 = [&](size_t at) { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); };
   size_t at = 0;
-  bool sawBof = false;
+  int records = 0;
   while (at + 4 <= bytes.size()) {
     const uint16_t type = u16(at);
     const uint16_t length = u16(at + 2);
     const size_t data = at + 4;
     if (data + length > bytes.size()) return file;
-    if (at == 0) {
-      sawBof = type == 0x0009 && length == 4 && u16(data) == 2 && u16(data + 2) == 0x10;
-      if (!sawBof) return file;
+    ++records;
+    if (records == 1) {
+      if (type != 0x0009 || length != 4 || u16(data) != 2 || u16(data + 2) != 0x10) return file;
+    } else if (records == 2) {
+      if (type != 0x0042 || length != 2 || u16(data) != 936) return file;
     } else if (type == 0x000A) {
-      file.wellFormed = sawBof && length == 0 && data == bytes.size();
+      file.wellFormed = length == 0 && data == bytes.size();
       return file;
     } else if (type == 0x0003 || type == 0x0004) {
       BiffCell cell;
