@@ -6,7 +6,6 @@
 #include <optional>
 #include <ostream>
 
-#include "tables/number_format.h"
 #include "cli/dialog_command.h"
 #include "cli/identity_lines.h"
 #include "device/connect_sequence.h"
@@ -19,6 +18,7 @@
 #include "recording/c_logging.h"
 #include "recording/record_settings.h"
 #include "sim/sensor_line.h"
+#include "tables/number_format.h"
 
 namespace korvin {
 
@@ -207,10 +207,9 @@ int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& 
   CLogging logging;
   logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
   bool written = false;
-  logging.SetFileCallback([&](const std::filesystem::path& path, bool ok, bool final) {
-    if (!final) return;
-    written = ok;
-    if (!ok) ui.Message("Cannot write " + path.string());
+  logging.SetFileCallback([&](const FileWrite& write) {
+    if (write.final) written = write.ok;
+    if (write.report) ui.Message(FileWriteFailureText(write));
   });
   const std::filesystem::path path = SpreadsheetPath({}, options.record.fileName);
   if (!CreateEmptySpreadsheet(path)) {

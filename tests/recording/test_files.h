@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,30 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// What a shell command printed on its standard output.
+inline std::string RunCommand(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  pclose(pipe);
+  return output;
+}
+
+// Debian's reader of the format, run with the interpreter that has it.
+inline constexpr const char* kPython = "/usr/bin/python3";
+
+// How an independent reader (python3-xlrd) sees a recording: "Values:" and the number of
+// sheet rows, or its error message.
+inline std::string XlrdSummary(const std::filesystem::path& file) {
+  const std::string script =
+      "import sys, xlrd; sheet = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0); "
+      "print(\"values %d rows %d\" % (sheet.cell_value(5, 1), sheet.nrows))";
+  return RunCommand(std::string(kPython) + " -c '" + script + "' '" + file.string() + "' 2>&1");
+}
 
 inline Bytes ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

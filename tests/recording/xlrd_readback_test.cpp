@@ -15,8 +15,6 @@
 namespace korvin::test {
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-
 // One line per non-empty cell: row, column, type (1 text, 2 number), horizontal alignment, and
 // the value (a number as its shortest exact form, a text as UTF-8 in hex). The description is
 // in code page 936, which the reader has to learn from the file itself.
@@ -48,17 +46,6 @@ std::string Hex(const std::string& text) {
     hex += digits;
   }
   return hex;
-}
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  pclose(pipe);
-  return output;
 }
 
 TEST(RecordedFileReadBack, IndependentReaderSeesTypesPositionsAndValues) {
