@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/cp936.h"
+#include "platform/writable_file.h"
 #include "recording/spreadsheet/biff_record.h"
 
 namespace korvin {
@@ -89,15 +90,8 @@ bool LoadRecordSettings(const std::filesystem::path& file, RecordSettings& setti
 }
 
 bool SaveRecordSettings(const std::filesystem::path& file, const RecordSettings& settings) {
-  std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
-  if (!out.is_open()) out.open(file, std::ios::out | std::ios::binary);
-  if (!out.is_open()) return false;
   const RecordSettingsImage image = EncodeRecordSettings(settings);
-  out.seekp(0);
-  out.write(reinterpret_cast<const char*>(image.data()),
-            static_cast<std::streamsize>(image.size()));
-  out.close();
-  return !out.fail();
+  return WriteFileStart(file, image.data(), image.size());
 }
 
 std::string TooManyRowsMessage() {

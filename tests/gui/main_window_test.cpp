@@ -5,6 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <memory>
 
@@ -15,6 +17,7 @@
 #include "platform/event_pump.h"
 #include "sim/sensor_model.h"
 #include "sim/sim_serial_port.h"
+#include "support/child_process.h"
 #include "support/scripted_ui.h"
 
 namespace korvin {
@@ -112,6 +115,18 @@ TEST(ComSettingsFile, WritesFourBytesAndKeepsTheRest) {
     ASSERT_TRUE(SaveComPortIndex(file, 4)) << c.name;
     EXPECT_EQ(ReadBytes(file), c.after) << c.name;
   }
+}
+
+TEST(ComSettingsFile, AFileThatCannotBeReadBackKeepsItsProfile) {
+  TempFolder folder;
+  const auto file = folder / kComSettingsFileName;
+  WriteBytes(file, {0, 0, 0, 0, 2, 0, 0, 0});
+  ASSERT_EQ(chmod(file.c_str(), 0200), 0);  // write-only
+  ASSERT_TRUE(test::GiveToChildUser(file));
+  test::ChildLimits limits;
+  limits.dropRoot = true;
+  EXPECT_EQ(test::RunInChild(limits, [&] { return SaveComPortIndex(file, 4) ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(file), (Bytes{4, 0, 0, 0, 2, 0, 0, 0}));
 }
 
 TEST(ComSettingsFile, UnwritableFolderFails) {

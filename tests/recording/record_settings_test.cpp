@@ -1,7 +1,9 @@
 #include "recording/record_settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "support/child_process.h"
 #include "test_files.h"
 
 namespace korvin::test {
@@ -99,6 +101,22 @@ TEST(RecordSettingsFile, SavingKeepsTheTailOfALongerFile) {
   Bytes old(150, 0xAA);
   WriteBytes(path, old);
   ASSERT_TRUE(SaveRecordSettings(path, Sample()));
+  const Bytes now = ReadBytes(path);
+  ASSERT_EQ(now.size(), 150u);
+  const RecordSettingsImage image = EncodeRecordSettings(Sample());
+  EXPECT_EQ(Bytes(now.begin(), now.begin() + 136), Bytes(image.begin(), image.end()));
+  EXPECT_EQ(Bytes(now.begin() + 136, now.end()), Bytes(14, 0xAA));
+}
+
+TEST(RecordSettingsFile, SavingNeverCutsAFileItCannotReadBack) {
+  TempFolder folder;
+  const auto path = folder / kRecordSettingsFileName;
+  WriteBytes(path, Bytes(150, 0xAA));
+  ASSERT_EQ(chmod(path.c_str(), 0200), 0);  // write-only
+  ASSERT_TRUE(GiveToChildUser(path));
+  ChildLimits limits;
+  limits.dropRoot = true;
+  EXPECT_EQ(RunInChild(limits, [&] { return SaveRecordSettings(path, Sample()) ? 0 : 1; }), 0);
   const Bytes now = ReadBytes(path);
   ASSERT_EQ(now.size(), 150u);
   const RecordSettingsImage image = EncodeRecordSettings(Sample());
