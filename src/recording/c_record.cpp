@@ -43,7 +43,8 @@ void CRecord::Open() {
 }
 
 bool CRecord::OnOk() {
-  RecordSettings next;
+  // From the current settings, so the text fields keep the bytes behind their texts.
+  RecordSettings next = settings_;
   next.hours = LeadingInt(form_.hours);
   next.minutes = LeadingInt(form_.minutes);
   next.interval = LeadingInt(form_.interval);

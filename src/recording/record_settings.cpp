@@ -37,11 +37,20 @@ int32_t GetI32(const RecordSettingsImage& image, size_t offset) {
   return static_cast<int32_t>(bits);
 }
 
-void PutText(RecordSettingsImage& image, size_t offset, size_t bufferSize,
+// The text and its terminator over the field as it was loaded; the bytes behind stay.
+template <size_t kSize>
+void PutText(RecordSettingsImage& image, size_t offset, const std::array<uint8_t, kSize>& field,
              const std::string& utf8) {
+  std::memcpy(image.data() + offset, field.data(), kSize);
   const std::string bytes = Utf8ToCp936(utf8);
-  const size_t length = miniexcel::Cp936PrefixLength(bytes, bufferSize - 1);
+  const size_t length = miniexcel::Cp936PrefixLength(bytes, kSize - 1);
   std::memcpy(image.data() + offset, bytes.data(), length);
+  image[offset + length] = 0;
+}
+
+template <size_t kSize>
+void GetField(const RecordSettingsImage& image, size_t offset, std::array<uint8_t, kSize>& field) {
+  std::memcpy(field.data(), image.data() + offset, kSize);
 }
 
 std::string GetText(const RecordSettingsImage& image, size_t offset, size_t bufferSize) {
@@ -61,8 +70,8 @@ RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings) {
   PutI32(image, kOffsetHours, settings.hours);
   PutI32(image, kOffsetMinutes, settings.minutes);
   PutI32(image, kOffsetInterval, settings.interval);
-  PutText(image, kOffsetFileName, kFileNameBufferSize, settings.fileName);
-  PutText(image, kOffsetDescription, kDescriptionBufferSize, settings.description);
+  PutText(image, kOffsetFileName, settings.fileNameField, settings.fileName);
+  PutText(image, kOffsetDescription, settings.descriptionField, settings.description);
   PutI32(image, kOffsetAverage, settings.average ? 1 : 0);
   return image;
 }
@@ -74,6 +83,8 @@ RecordSettings DecodeRecordSettings(const RecordSettingsImage& image) {
   settings.interval = GetI32(image, kOffsetInterval);
   settings.fileName = GetText(image, kOffsetFileName, kFileNameBufferSize);
   settings.description = GetText(image, kOffsetDescription, kDescriptionBufferSize);
+  GetField(image, kOffsetFileName, settings.fileNameField);
+  GetField(image, kOffsetDescription, settings.descriptionField);
   settings.average = GetI32(image, kOffsetAverage) != 0;
   return settings;
 }

@@ -9,19 +9,6 @@
 
 namespace korvin {
 
-// What the next recording does. Owned by the main window, kept in RecordSetting.ini between runs.
-// Texts are UTF-8 here; the settings file holds them in code page 936.
-struct RecordSettings {
-  int32_t hours = 0;
-  int32_t minutes = 0;
-  int32_t interval = 0;  // seconds between two stored rows
-  std::string fileName;  // spreadsheet name without ".xls"
-  std::string description;
-  bool average = false;  // each row holds the mean of the samples since the previous row
-
-  bool operator==(const RecordSettings&) const = default;
-};
-
 inline constexpr const char* kRecordSettingsFileName = "RecordSetting.ini";
 inline constexpr const char* kSpreadsheetExtension = ".xls";
 
@@ -40,10 +27,34 @@ inline constexpr size_t kDescriptionBufferSize = 100;
 inline constexpr size_t kFileNameMaxLength = kFileNameBufferSize - 1;
 inline constexpr size_t kDescriptionMaxLength = kDescriptionBufferSize - 1;
 
+// What the next recording does. Owned by the main window, kept in RecordSetting.ini between runs.
+// Texts are UTF-8 here; the settings file holds them in code page 936.
+struct RecordSettings {
+  int32_t hours = 0;
+  int32_t minutes = 0;
+  int32_t interval = 0;  // seconds between two stored rows
+  std::string fileName;  // spreadsheet name without ".xls"
+  std::string description;
+  bool average = false;  // each row holds the mean of the samples since the previous row
+
+  // The two text fields of the file as last loaded. A text is written over its field and
+  // terminated; the bytes behind the terminator go back out as they came in, as the fixed
+  // buffers of the file's other readers keep them.
+  std::array<uint8_t, kFileNameBufferSize> fileNameField{};
+  std::array<uint8_t, kDescriptionBufferSize> descriptionField{};
+
+  // The settings as the user sees them; the bytes behind the texts do not count.
+  bool operator==(const RecordSettings& other) const {
+    return hours == other.hours && minutes == other.minutes && interval == other.interval &&
+           fileName == other.fileName && description == other.description &&
+           average == other.average;
+  }
+};
+
 using RecordSettingsImage = std::array<uint8_t, kRecordSettingsSize>;
 
 // Texts that do not fit are cut at the last whole character; bytes after a text's terminator
-// are zero.
+// are those of the loaded field (zero in settings that were never loaded).
 RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings);
 // A text without a terminator in its field ends at the field's last byte but one.
 RecordSettings DecodeRecordSettings(const RecordSettingsImage& image);

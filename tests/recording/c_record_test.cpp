@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/scripted_ui.h"
 #include "test_files.h"
 
@@ -89,6 +91,18 @@ TEST_F(LoggingProperties, OkCreatesTheEmptySheetAndTheSettingsFile) {
   EXPECT_EQ(again.form().fileName, "test");
   EXPECT_EQ(again.form().description, "line 1\r\nline 2");
   EXPECT_TRUE(again.form().average);
+}
+
+TEST_F(LoggingProperties, OkKeepsTheBytesBehindTheLoadedTexts) {
+  RecordSettings loaded{0, 1, 3, "test", "", false};
+  RecordSettingsImage image = EncodeRecordSettings(loaded);
+  std::memcpy(&image[12 + 5], "TAIL", 4);
+  std::memcpy(&image[32 + 1], "MORE", 4);
+  WriteBytes(folder_ / kRecordSettingsFileName, Bytes(image.begin(), image.end()));
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, settings_));
+  dialog_.Open();
+  ASSERT_TRUE(dialog_.OnOk());
+  EXPECT_EQ(ReadBytes(folder_ / kRecordSettingsFileName), Bytes(image.begin(), image.end()));
 }
 
 TEST_F(LoggingProperties, AsksBeforeReplacingAnExistingSheet) {

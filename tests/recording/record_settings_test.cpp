@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
+#include <functional>
+
 #include "support/child_process.h"
 #include "test_files.h"
 
@@ -106,6 +109,52 @@ TEST(RecordSettingsFile, SavingKeepsTheTailOfALongerFile) {
   const RecordSettingsImage image = EncodeRecordSettings(Sample());
   EXPECT_EQ(Bytes(now.begin(), now.begin() + 136), Bytes(image.begin(), image.end()));
   EXPECT_EQ(Bytes(now.begin() + 136, now.end()), Bytes(14, 0xAA));
+}
+
+TEST(RecordSettingsFile, BytesBehindTheTextsGoBackOutAsTheyCame) {
+  // A file whose text fields hold more behind their terminators, as a buffer that once held a
+  // longer text leaves them.
+  Bytes file(kRecordSettingsSize, 0);
+  file[0] = 1;
+  file[8] = 5;
+  const std::string name = std::string("ab\0", 3) + "OLDNAME-TAIL";
+  const std::string description = std::string("d\0", 2) + std::string(60, 'Q');
+  std::memcpy(&file[12], name.data(), name.size());
+  std::memcpy(&file[32], description.data(), description.size());
+  file[132] = 1;
+
+  struct Case {
+    const char* name;
+    std::function<void(RecordSettings&)> change;
+    std::function<void(Bytes&)> expect;  // from the loaded bytes to the saved ones
+  };
+  const Case cases[] = {
+      {"nothing changed", [](RecordSettings&) {}, [](Bytes&) {}},
+      {"shorter name: only its bytes and terminator change",
+       [](RecordSettings& s) { s.fileName = "x"; },
+       [](Bytes& b) {
+         b[12] = 'x';
+         b[13] = 0;
+       }},
+      {"longer description writes over the tail",
+       [](RecordSettings& s) { s.description = "dryer"; },
+       [](Bytes& b) { std::memcpy(&b[32], "dryer", 6); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const auto path = folder / kRecordSettingsFileName;
+    WriteBytes(path, file);
+    RecordSettings settings;
+    ASSERT_TRUE(LoadRecordSettings(path, settings));
+    EXPECT_EQ(settings.fileName, "ab");
+    EXPECT_EQ(settings.description, "d");
+    c.change(settings);
+    ASSERT_TRUE(SaveRecordSettings(path, settings));
+    Bytes expected = file;
+    c.expect(expected);
+    EXPECT_EQ(ReadBytes(path), expected);
+  }
 }
 
 TEST(RecordSettingsFile, SavingNeverCutsAFileItCannotReadBack) {
