@@ -6,6 +6,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/cp936.h"
 #include "tables/number_text.h"
 
 namespace korvin {
@@ -54,6 +55,13 @@ bool CRecord::OnOk() {
 
   if (auto message = CheckRecordSettings(next)) {
     ui_.Message(*message);
+    return false;
+  }
+  // The sheet and the settings file hold the description in code page 936. What it cannot hold
+  // is replaced where the user sees it, and the next OK takes the text as it now stands.
+  if (FirstCharacterOutsideCp936(next.description)) {
+    form_.description = ReplaceOutsideCp936(next.description);
+    ui_.Message(kMsgDescriptionReplaced);
     return false;
   }
   const std::filesystem::path spreadsheet = SpreadsheetPath(folder_, next.fileName);

@@ -25,6 +25,11 @@ constexpr int64_t kSecondsPerMinute = 60;
 // The spreadsheet's own path separators plus the other platform's, so a name never leaves the
 // folder whichever system reads the settings file.
 constexpr const char* kPathSeparators = "/\\";
+// What the other platform refuses in a file name besides the separators.
+constexpr std::string_view kReservedCharacters = "<>:\"|?*";
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+constexpr std::string_view kLineBreak = "\r\n";
 
 void PutI32(RecordSettingsImage& image, size_t offset, int32_t value) {
   const auto bits = static_cast<uint32_t>(value);
@@ -59,8 +64,24 @@ std::string GetText(const RecordSettingsImage& image, size_t offset, size_t buff
   return Cp936ToUtf8(std::string_view(begin, length));
 }
 
-size_t Cp936Length(const std::string& utf8) {
-  return Utf8ToCp936(utf8).size();
+bool HasReservedCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < kFirstPrintable || byte == kDelete) return true;
+    if (kReservedCharacters.find(c) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// The first reason a file name cannot be stored, or nothing.
+std::optional<std::string> CheckFileNameText(const std::string& name) {
+  if (HasReservedCharacter(name)) return kMsgFileNameCharacters;
+  if (const auto outside = FirstCharacterOutsideCp936(name)) {
+    const std::string_view character = Utf8CharacterAt(name, *outside);
+    if (character.empty()) return kMsgFileNameNotText;
+    return FileNameCodePageMessage(character);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -105,6 +126,30 @@ bool SaveRecordSettings(const std::filesystem::path& file, const RecordSettings&
   return WriteFileStart(file, image.data(), image.size());
 }
 
+std::string FileNameCodePageMessage(std::string_view character) {
+  return "Invalid file name, the character \"" + std::string(character) +
+         "\" does not exist in code page 936!";
+}
+
+size_t StoredTextLength(std::string_view utf8) {
+  return Utf8ToCp936(utf8).size();
+}
+
+std::string FitStoredText(std::string_view utf8, size_t maxBytes) {
+  Cp936Converter converter(Cp936Converter::Direction::kToCp936);
+  size_t end = 0;
+  size_t stored = 0;
+  while (end < utf8.size()) {
+    size_t length = Utf8CharacterAt(utf8, end).size();
+    if (utf8.substr(end, kLineBreak.size()) == kLineBreak) length = kLineBreak.size();
+    if (length == 0) length = 1;  // a stray byte, stored as one "?"
+    stored += converter.Convert(utf8.substr(end, length)).size();
+    if (stored > maxBytes) break;
+    end += length;
+  }
+  return std::string(utf8.substr(0, end));
+}
+
 std::string TooManyRowsMessage() {
   return "Invalid period setting, a recording holds at most " + std::to_string(kMaxRecordedRows) +
          " rows: lengthen the interval or shorten the record time!";
@@ -129,8 +174,11 @@ std::optional<std::string> CheckRecordSettings(const RecordSettings& settings) {
   }
   if (settings.fileName.empty()) return kMsgFileName;
   if (settings.fileName.find_first_of(kPathSeparators) != std::string::npos) return kMsgFileName;
-  if (Cp936Length(settings.fileName) > kFileNameMaxLength) return kMsgFileNameTooLong;
-  if (Cp936Length(settings.description) > kDescriptionMaxLength) return kMsgDescriptionTooLong;
+  if (auto message = CheckFileNameText(settings.fileName)) return message;
+  if (StoredTextLength(settings.fileName) > kFileNameMaxLength) return kMsgFileNameTooLong;
+  if (StoredTextLength(settings.description) > kDescriptionMaxLength) {
+    return kMsgDescriptionTooLong;
+  }
   return std::nullopt;
 }
 

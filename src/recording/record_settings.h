@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace korvin {
 
@@ -74,8 +75,17 @@ inline constexpr const char* kMsgInterval =
     "Invalid interval setting,inverval must be more than 3 seconds.";
 inline constexpr const char* kMsgFileName = "Invalid file name!";
 inline constexpr const char* kMsgFileNameTooLong = "Invalid file name, at most 19 characters!";
+// The settings file's other readers take a name only as a file name of their platform.
+inline constexpr const char* kMsgFileNameCharacters =
+    "Invalid file name, it may not hold < > : \" | ? * or control characters!";
+inline constexpr const char* kMsgFileNameNotText = "Invalid file name, it is not UTF-8 text!";
+// "Invalid file name, the character "X" does not exist in code page 936!"
+std::string FileNameCodePageMessage(std::string_view character);
 inline constexpr const char* kMsgDescriptionTooLong =
     "Description too long, at most 99 characters!";
+inline constexpr const char* kMsgDescriptionReplaced =
+    "The description held characters that do not exist in code page 936; they were replaced by "
+    "\"?\".";
 inline constexpr int32_t kMinimumInterval = 3;
 
 // Sheet rows: the data rows start below the header at row 10. The row field of the file is 16
@@ -92,6 +102,13 @@ int64_t RecordDurationSeconds(const RecordSettings& settings);
 // Rows a recording of `durationSeconds` stores at `interval`: one at ticks 1, 1 + interval, ...
 // while the tick is below the duration.
 int64_t PlannedRowCount(int64_t durationSeconds, int32_t interval);
+
+// How many bytes `utf8` takes in the settings file (code page 936; a character the code page
+// cannot hold takes one, as the "?" that stands for it).
+size_t StoredTextLength(std::string_view utf8);
+// The longest start of `utf8` that takes at most `maxBytes` bytes in the settings file. It never
+// splits a character or a "\r\n" line break.
+std::string FitStoredText(std::string_view utf8, size_t maxBytes);
 
 // The checks of the logging properties in their order, without a dialog: the first failing
 // check's message, or nothing when the settings can be recorded.

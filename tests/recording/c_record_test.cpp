@@ -93,6 +93,27 @@ TEST_F(LoggingProperties, OkCreatesTheEmptySheetAndTheSettingsFile) {
   EXPECT_TRUE(again.form().average);
 }
 
+TEST_F(LoggingProperties, TextsOutsideCodePage936) {
+  // A name the settings file cannot hold creates nothing.
+  Fill("0", "1", "3", "\xF0\x9F\x98\x80x");
+  EXPECT_FALSE(dialog_.OnOk());
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{FileNameCodePageMessage("\xF0\x9F\x98\x80")});
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+
+  // A description has what the code page cannot hold replaced, shown, and taken at the next OK.
+  ui_.messages.clear();
+  Fill("0", "1", "3", "test", "Dryer \xF0\x9F\x98\x80 ℃");
+  EXPECT_FALSE(dialog_.OnOk());
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{kMsgDescriptionReplaced});
+  EXPECT_EQ(dialog_.form().description, "Dryer ? ℃");
+  EXPECT_EQ(settings_, RecordSettings{});
+  EXPECT_TRUE(dialog_.OnOk());
+  EXPECT_EQ(settings_.description, "Dryer ? ℃");
+  RecordSettings stored;
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, stored));
+  EXPECT_EQ(stored.description, "Dryer ? ℃");
+}
+
 TEST_F(LoggingProperties, OkKeepsTheBytesBehindTheLoadedTexts) {
   RecordSettings loaded{0, 1, 3, "test", "", false};
   RecordSettingsImage image = EncodeRecordSettings(loaded);

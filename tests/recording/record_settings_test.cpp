@@ -209,8 +209,21 @@ TEST(RecordSettingsChecks, ReportTheFirstFailureInOrder) {
        kMsgFileNameTooLong},
       {"10 Chinese characters are 20 bytes",
        [](RecordSettings& s) { s.fileName = "露点露点露点露点露点"; }, kMsgFileNameTooLong},
+      {"chinese name", [](RecordSettings& s) { s.fileName = "露点"; }, std::nullopt},
+      {"name outside code page 936", [](RecordSettings& s) { s.fileName = "\xF0\x9F\x98\x80x"; },
+       FileNameCodePageMessage("\xF0\x9F\x98\x80")},
+      {"name that is no UTF-8", [](RecordSettings& s) { s.fileName = "a\xE9"; },
+       kMsgFileNameNotText},
+      {"name with a tab", [](RecordSettings& s) { s.fileName = "a\tb"; }, kMsgFileNameCharacters},
       {"99-character description", [](RecordSettings& s) { s.description = std::string(99, 'd'); },
        std::nullopt},
+      {"description outside code page 936 is no reason to refuse",
+       [](RecordSettings& s) { s.description = "\xF0\x9F\x98\x80"; }, std::nullopt},
+      {"line breaks take two bytes",
+       [](RecordSettings& s) {
+         s.description = std::string(49, 'd') + "\r\n" + std::string(49, 'd');
+       },
+       kMsgDescriptionTooLong},
       {"100-character description",
        [](RecordSettings& s) { s.description = std::string(100, 'd'); }, kMsgDescriptionTooLong},
       // At most 16374 rows fit below the header: 13 h 38 min at 3 s gives 16360, 13 h 39 min
@@ -229,6 +242,40 @@ TEST(RecordSettingsChecks, ReportTheFirstFailureInOrder) {
     RecordSettings s = Sample();
     c.change(s);
     EXPECT_EQ(CheckRecordSettings(s), c.message);
+  }
+  // Every character the other platform cannot take in a file name.
+  for (const char reserved : std::string("<>:\"|?*")) {
+    SCOPED_TRACE(reserved);
+    RecordSettings s = Sample();
+    s.fileName = std::string("run") + reserved;
+    EXPECT_EQ(CheckRecordSettings(s), kMsgFileNameCharacters);
+  }
+}
+
+TEST(RecordSettingsChecks, StoredTextsFitByTheirBytes) {
+  struct Case {
+    std::string text;
+    size_t maxBytes;
+    std::string fitted;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc"},
+      {"abcd", 3, "abc"},
+      {"露点", 3, "露"},   // two bytes each
+      {"a\r\nb", 2, "a"},  // the line break stays whole
+      {"a\r\nb", 3, "a\r\n"},
+      {"\xF0\x9F\x98\x80"
+       "ab",
+       2,
+       "\xF0\x9F\x98\x80"
+       "a"},  // stored as one "?"
+      {"", 5, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string fitted = FitStoredText(c.text, c.maxBytes);
+    EXPECT_EQ(fitted, c.fitted);
+    EXPECT_LE(StoredTextLength(fitted), c.maxBytes);
   }
 }
 
