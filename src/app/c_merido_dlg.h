@@ -213,6 +213,7 @@ class CMeridoDlg {
 
   CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging& logging,
              DownloadPageReader& pageReader, Options options);
+  ~CMeridoDlg();
   CMeridoDlg(const CMeridoDlg&) = delete;
   CMeridoDlg& operator=(const CMeridoDlg&) = delete;
 
@@ -276,6 +277,9 @@ class CMeridoDlg {
   void SetTaskButtonsEnabled(bool enabled);
   void ClearIdentity();
   void EndRecording();
+  // A failed write of the recording's file, told once the recorder's call has returned (the
+  // message waits for the user while the polling timer goes on ticking).
+  void ShowFileMessage();
   void CheckFirmware();
   void RunTask(void (TaskDialogs::*open)(TaskContext&));
   std::filesystem::path SettingsFile(const char* name) const;
@@ -296,6 +300,8 @@ class CMeridoDlg {
   UpdateChecker updateChecker_;
   OnlinePoller poller_;
   bool connected_ = false;
+  std::string pendingFileMessage_;
+  bool showingFileMessage_ = false;
 };
 
 }  // namespace korvin
