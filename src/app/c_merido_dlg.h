@@ -260,6 +260,9 @@ class CMeridoDlg {
     explicit PollerUi(CMeridoDlg& dlg) : dlg_(dlg) {}
     void Message(const std::string& text) override;
     bool AskYesNo(const std::string& text) override { return dlg_.ui_.AskYesNo(text); }
+    bool AskYesNoDefaultNo(const std::string& text) override {
+      return dlg_.ui_.AskYesNoDefaultNo(text);
+    }
     bool AskOkCancel(const std::string& text) override { return dlg_.ui_.AskOkCancel(text); }
     void Refresh() override;
 

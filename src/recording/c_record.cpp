@@ -66,7 +66,7 @@ bool CRecord::OnOk() {
   }
   const std::filesystem::path spreadsheet = SpreadsheetPath(folder_, next.fileName);
   std::error_code error;
-  if (std::filesystem::exists(spreadsheet, error) && !ui_.AskYesNo(kQuestionFileExists)) {
+  if (std::filesystem::exists(spreadsheet, error) && !ui_.AskYesNoDefaultNo(kQuestionFileExists)) {
     return false;
   }
   if (!CreateEmptySpreadsheet(spreadsheet)) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "app/c_properties_view.h"
 #include "app/com_settings.h"
 #include "app/qt_download_page_reader.h"
+#include "app/qt_ui.h"
 #include "app/record_view.h"
 #include "gui/gui_test_support.h"
 #include "platform/clock.h"
@@ -356,6 +358,29 @@ TEST_F(ConnectViewTest, CancelDuringTheSequenceIsIgnored) {
 
 // ---------------------------------------------------------------------------------------------
 // The logging properties.
+
+TEST(QuestionBoxTest, EnterAnswersTheDefault) {
+  struct Case {
+    const char* name;
+    DefaultAnswer defaultAnswer;
+    QMessageBox::StandardButton button;
+    bool answer;
+  };
+  const Case cases[] = {
+      {"Yes by default", DefaultAnswer::kYes, QMessageBox::Yes, true},
+      {"No for questions that destroy data", DefaultAnswer::kNo, QMessageBox::No, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QMessageBox::StandardButton seen = QMessageBox::NoButton;
+    WhenModalOpens<QMessageBox>([&seen](QMessageBox& box) {
+      seen = box.standardButton(box.defaultButton());
+      box.defaultButton()->click();  // what Enter does
+    });
+    EXPECT_EQ(AskYesNoBox(nullptr, CRecord::kQuestionFileExists, c.defaultAnswer), c.answer);
+    EXPECT_EQ(seen, c.button);
+  }
+}
 
 TEST(RecordViewTest, ShowsTheSettingsAndClosesOnlyWhenAccepted) {
   TempFolder folder;

@@ -134,6 +134,8 @@ TEST_F(LoggingProperties, AsksBeforeReplacingAnExistingSheet) {
   ui_.answers = {false};
   EXPECT_FALSE(dialog_.OnOk());
   EXPECT_EQ(ui_.questions, std::vector<std::string>{CRecord::kQuestionFileExists});
+  // Yes replaces the file: Enter must not answer it.
+  EXPECT_EQ(ui_.defaultNoQuestions, std::vector<std::string>{CRecord::kQuestionFileExists});
   EXPECT_EQ(ReadBytes(folder_ / "test.xls"), old);
   EXPECT_EQ(settings_, RecordSettings{});
   EXPECT_FALSE(std::filesystem::exists(folder_ / kRecordSettingsFileName));
