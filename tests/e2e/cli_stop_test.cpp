@@ -13,16 +13,14 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "recording/test_files.h"
 #include "sim/sim_process.h"
-#include "support/biff_reader.h"
 
 namespace korvin {
 namespace {
@@ -32,24 +30,6 @@ using namespace std::chrono_literals;
 
 constexpr auto kConnectLimit = 30s;  // generous: the link set-up takes a few seconds
 constexpr auto kEndLimit = 15s;
-
-class TempDir {
- public:
-  TempDir() {
-    static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("korvin-cli-stop-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -173,15 +153,13 @@ std::string Fixed3(double value) {
 }
 
 test::BiffFile ReadSheet(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return test::ParseBiff(
-      std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  return test::ParseBiff(test::ReadBytes(file));
 }
 
 TEST(CliStop, CtrlCWritesEveryPrintedRow) {
   sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
   ASSERT_FALSE(simulator.path().empty());
-  TempDir folder;
+  test::TempFolder folder;
   CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "record", "--hours", "0",
                                     "--minutes", "5", "--interval", "3", "--file", "ctrlc"});
   ASSERT_TRUE(cli.started());
@@ -220,7 +198,7 @@ TEST(CliStop, ASecondSignalEndsTheProgramAtOnce) {
   // A sensor that never answers keeps the link set-up trying for several seconds.
   sim::SimProcess simulator(KORVIN_SIM_PATH, {"--silent"});
   ASSERT_FALSE(simulator.path().empty());
-  TempDir folder;
+  test::TempFolder folder;
   CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "info"});
   ASSERT_TRUE(cli.started());
   std::this_thread::sleep_for(500ms);
@@ -238,7 +216,7 @@ const std::vector<std::string> kRefusedPolls = {"--refuse", "ReadMeasurements"};
 TEST(CliStop, AFailedPollPrintsAsSuchNeverAsValues) {
   sim::SimProcess simulator(KORVIN_SIM_PATH, kRefusedPolls);
   ASSERT_FALSE(simulator.path().empty());
-  TempDir folder;
+  test::TempFolder folder;
   const CliResult watch = RunIn(folder.path(), "--port " + simulator.path() + " watch --count 1");
   EXPECT_EQ(watch.status, 0) << watch.out;
   const std::vector<std::string> lines = Lines(watch.out);
@@ -253,7 +231,7 @@ TEST(CliStop, AFailedPollPrintsAsSuchNeverAsValues) {
 TEST(CliStop, ARecordingEndedByTheLinkIsWrittenAndTold) {
   sim::SimProcess simulator(KORVIN_SIM_PATH, kRefusedPolls);
   ASSERT_FALSE(simulator.path().empty());
-  TempDir folder;
+  test::TempFolder folder;
   const CliResult record = RunIn(folder.path(), "--port " + simulator.path() +
                                                     " record --hours 0 --minutes 1 --interval 3 "
                                                     "--file lost");
@@ -272,7 +250,7 @@ TEST(CliStop, ARecordingEndedByTheLinkIsWrittenAndTold) {
 }
 
 TEST(CliStop, SettingsTheLoggingPropertiesRefuseAreBadArguments) {
-  TempDir folder;
+  test::TempFolder folder;
   struct Case {
     const char* args;
     const char* message;
