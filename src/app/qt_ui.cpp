@@ -9,9 +9,9 @@ namespace {
 
 QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton) {
-  QMessageBox box(icon, QString::fromLatin1(kMessageBoxTitle), QString::fromStdString(text),
-                  buttons, parent);
+                                QMessageBox::StandardButton defaultButton,
+                                const char* title = kMessageBoxTitle) {
+  QMessageBox box(icon, QString::fromUtf8(title), QString::fromStdString(text), buttons, parent);
   box.setDefaultButton(defaultButton);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -22,9 +22,9 @@ void ShowMessageBox(QWidget* parent, const std::string& text) {
   Box(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool AskYesNoBox(QWidget* parent, const std::string& text) {
+bool AskYesNoBox(QWidget* parent, const std::string& text, const char* title) {
   return Box(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
-             QMessageBox::Yes) == QMessageBox::Yes;
+             QMessageBox::Yes, title) == QMessageBox::Yes;
 }
 
 bool AskOkCancelBox(QWidget* parent, const std::string& text) {

@@ -15,7 +15,7 @@ inline constexpr char kMessageBoxTitle[] = "KORVIN";
 // Modal message boxes in the classic manner: a message has an OK button and the exclamation
 // icon, an OK/Cancel question the exclamation icon, a Yes/No question the question icon.
 void ShowMessageBox(QWidget* parent, const std::string& text);
-bool AskYesNoBox(QWidget* parent, const std::string& text);
+bool AskYesNoBox(QWidget* parent, const std::string& text, const char* title = kMessageBoxTitle);
 bool AskOkCancelBox(QWidget* parent, const std::string& text);
 
 // Ui for a dialog view: message boxes over `parent`; Refresh runs `refresh` (push the form and
