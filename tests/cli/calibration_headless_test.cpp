@@ -41,6 +41,15 @@ Outcome RunDialog(DialogRig& rig, const char* dialog, std::vector<HeadlessStep> 
   return {status, out.str(), err.str()};
 }
 
+TEST(CalibrationHeadless, TheMenuShowsWhatTheSensorOffers) {
+  DialogRig rig(0x1024);
+  const Outcome r = RunDialog(rig, "calibration", {});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "[Dew point calibration]\n[Pressure calibration] (disabled)\n[Analogue calibration]\n"
+            "[Exit]\n");
+}
+
 // The calibration dialogs are reached through the calibration menu, as on screen.
 TEST(CalibrationHeadless, OffsetCalibrationThroughTheMenu) {
   DialogRig rig(0x1030);
