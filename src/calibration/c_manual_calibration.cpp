@@ -272,22 +272,13 @@ int CManualCalibration::SelectedRow() const {
 }
 
 void CManualCalibration::OnTimer(int timerId) {
-  if (timerId != kRefreshTimer || refresh_.busy()) return;
-  refresh_.Hold();
-  std::string text;
-  switch (refresh_.Read(env_.protocol(), text)) {
-    case LiveRefresh::Outcome::kValue:
-      measuredText_ = text;
-      form().SetText(kMeasured, measuredText_);
-      break;
-    case LiveRefresh::Outcome::kGaveUp:
-      Fail(kCommunicationErrorMessage);
-      host().StopTimer(kRefreshTimer);
-      End(DialogEnd::kFailed);
-      break;
-    case LiveRefresh::Outcome::kFailed:
-      break;
-  }
+  if (timerId != kRefreshTimer) return;
+  const LiveRefresh::Outcome outcome = refresh_.Tick(env_.protocol(), measuredText_);
+  if (outcome == LiveRefresh::Outcome::kValue) form().SetText(kMeasured, measuredText_);
+  if (outcome != LiveRefresh::Outcome::kGaveUp) return;
+  Fail(kCommunicationErrorMessage);
+  host().StopTimer(kRefreshTimer);
+  End(DialogEnd::kFailed);
   refresh_.Release();
 }
 

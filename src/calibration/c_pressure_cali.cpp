@@ -48,22 +48,23 @@ void CPressureCali::Open() {
 }
 
 void CPressureCali::OnTimer(int timerId) {
-  if (timerId != kRefreshTimer || refresh_.busy()) return;
-  refresh_.Hold();
+  if (timerId != kRefreshTimer) return;
   std::string text;
-  switch (refresh_.Read(env_.protocol(), text)) {
+  switch (refresh_.Tick(env_.protocol(), text)) {
     case LiveRefresh::Outcome::kValue:
       form().SetText(kMeasured, text);
       break;
     case LiveRefresh::Outcome::kGaveUp:
+      // The refresh stays held while the message is up; the dialog closes after it.
       Fail(kCommunicationErrorMessage);
       host().StopTimer(kRefreshTimer);
       End(DialogEnd::kFailed);
+      refresh_.Release();
       break;
+    case LiveRefresh::Outcome::kSkipped:
     case LiveRefresh::Outcome::kFailed:
       break;
   }
-  refresh_.Release();
 }
 
 void CPressureCali::Press(size_t control) {

@@ -8,6 +8,14 @@
 
 namespace korvin {
 
+LiveRefresh::Outcome LiveRefresh::Tick(ProtocolContext& context, std::string& text) {
+  if (busy_) return Outcome::kSkipped;
+  busy_ = true;
+  const Outcome outcome = Read(context, text);
+  if (outcome != Outcome::kGaveUp) busy_ = false;
+  return outcome;
+}
+
 LiveRefresh::Outcome LiveRefresh::Read(ProtocolContext& context, std::string& text) {
   constexpr uint8_t kOneChannel = 1;
   // A buffer of its own: a tick pumped during another transaction never writes into the

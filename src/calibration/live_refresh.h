@@ -12,7 +12,7 @@ namespace korvin {
 // in a row, and the third one in a row gives up (the dialog then reports and closes).
 class LiveRefresh {
  public:
-  enum class Outcome { kValue, kFailed, kGaveUp };
+  enum class Outcome { kSkipped, kValue, kFailed, kGaveUp };
 
   static constexpr int kPeriodMs = 1000;
   static constexpr int kFailuresToGiveUp = 3;
@@ -25,11 +25,15 @@ class LiveRefresh {
   void Release() { busy_ = false; }
   int failures() const { return failures_; }
 
-  // One read of the channel, a single run of the engine. kValue puts the formatted value into
-  // `text` and clears the count; kGaveUp also starts the count again.
-  Outcome Read(ProtocolContext& context, std::string& text);
+  // One tick of the refresh timer: kSkipped while the flag is held; otherwise one read of the
+  // channel (a single run of the engine) with the flag held. kValue puts the formatted value
+  // into `text` and clears the count. kGaveUp starts the count again and leaves the flag held,
+  // so that ticks do nothing while the dialog reports and closes; Release() it after.
+  Outcome Tick(ProtocolContext& context, std::string& text);
 
  private:
+  Outcome Read(ProtocolContext& context, std::string& text);
+
   uint8_t channel_;
   int places_;
   bool busy_ = false;

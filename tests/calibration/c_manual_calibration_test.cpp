@@ -218,6 +218,10 @@ TEST(DewPointCalibrationRefresh, ATickDuringAnotherTransaction) {
   EXPECT_THAT(rig.CommandNames(), ElementsAre("CalibrateOffset", "ReadOffset", "ReadOffset"));
   EXPECT_THAT(rig.host.messages, ElementsAre("Offset calibration finished successfully!"));
   EXPECT_EQ(dialog.form().Text(M::kMeasured), "");
+  // The replies went where they belong: the offsets shown are the sensor's.
+  char qcm[16];
+  std::snprintf(qcm, sizeof qcm, "%0.3f", rig.state().offsets[3]);
+  EXPECT_EQ(dialog.form().Text(M::kQcmOffset), qcm);
 
   rig.ClearLog();
   pumped = 0;

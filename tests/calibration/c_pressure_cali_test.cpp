@@ -166,6 +166,30 @@ TEST(PressureCalibration, ATickDuringACalibrationStepDoesNothing) {
   EXPECT_EQ(dialog.refreshFailures(), 0);
 }
 
+// A button pressed while a refresh waits: each of its three attempts fails at once on the busy
+// link, so the step fails without reaching the sensor.
+TEST(PressureCalibration, AButtonDuringARefreshFailsItsAttempts) {
+  DialogRig rig(0x1030);
+  CPressureCali dialog(rig.environment);
+  Open(rig, dialog);
+  rig.sim.model.SetResponseDelayUs(300'000);
+  bool pressed = false;
+  rig.sim.onPump = [&] {
+    if (!pressed) {
+      pressed = true;
+      rig.host.answers = {true};
+      dialog.Press(P::kZero);
+    }
+    return false;
+  };
+  dialog.OnTimer(P::kRefreshTimer);
+  EXPECT_TRUE(pressed);
+  EXPECT_EQ(rig.sim.model.CountOf("CalibratePressureZero"), 0u);
+  EXPECT_THAT(rig.host.messages, ElementsAre("Communication error"));
+  EXPECT_EQ(dialog.end(), DialogEnd::kFailed);
+  EXPECT_THAT(rig.CommandNames(), ElementsAre("ReadMeasurements"));
+}
+
 TEST(PressureCalibration, ExitAndTheCloseBoxStopTheRefresh) {
   for (bool closeBox : {false, true}) {
     DialogRig rig(0x1030);
