@@ -47,6 +47,7 @@ class FormView final : public QDialog, public DialogHost {
   bool AskYesNo(const std::string& text) override;
   bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
+  bool AskYesNoCaptioned(const std::string& text, const std::string& caption) override;
   void Refresh() override;
   void RunChild(TaskDialog& child) override;
   void StartTimer(int timerId, int periodMs) override;

@@ -9,9 +9,9 @@ namespace {
 
 QMessageBox::StandardButton Box(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
                                 QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton) {
-  QMessageBox box(icon, QString::fromLatin1(kMessageBoxTitle), QString::fromStdString(text),
-                  buttons, parent);
+                                QMessageBox::StandardButton defaultButton,
+                                const char* title = kMessageBoxTitle) {
+  QMessageBox box(icon, QString::fromUtf8(title), QString::fromStdString(text), buttons, parent);
   box.setDefaultButton(defaultButton);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -22,11 +22,12 @@ void ShowMessageBox(QWidget* parent, const std::string& text) {
   Box(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool AskYesNoBox(QWidget* parent, const std::string& text, DefaultAnswer defaultAnswer) {
+bool AskYesNoBox(QWidget* parent, const std::string& text, DefaultAnswer defaultAnswer,
+                 const char* title) {
   const QMessageBox::StandardButton defaultButton =
       defaultAnswer == DefaultAnswer::kNo ? QMessageBox::No : QMessageBox::Yes;
   return Box(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
-             defaultButton) == QMessageBox::Yes;
+             defaultButton, title) == QMessageBox::Yes;
 }
 
 bool AskOkCancelBox(QWidget* parent, const std::string& text) {

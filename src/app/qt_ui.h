@@ -17,7 +17,8 @@ inline constexpr char kMessageBoxTitle[] = "KORVIN";
 void ShowMessageBox(QWidget* parent, const std::string& text);
 enum class DefaultAnswer { kYes, kNo };
 bool AskYesNoBox(QWidget* parent, const std::string& text,
-                 DefaultAnswer defaultAnswer = DefaultAnswer::kYes);
+                 DefaultAnswer defaultAnswer = DefaultAnswer::kYes,
+                 const char* title = kMessageBoxTitle);
 bool AskOkCancelBox(QWidget* parent, const std::string& text);
 
 // Ui for a dialog view: message boxes over `parent`; Refresh runs `refresh` (push the form and
