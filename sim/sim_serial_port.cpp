@@ -20,7 +20,11 @@ SimSerialPort::SimSerialPort(SensorModel& model, Clock& clock) : model_(model), 
 
 bool SimSerialPort::Open(const std::string& device, const LineSettings& settings) {
   if (open_) Close();
-  if (openFails_) return false;
+  if (openFails_) {
+    openError_ = {openFailure_, 0};
+    return false;
+  }
+  openError_ = {};
   open_ = true;
   device_ = device;
   settings_ = settings;

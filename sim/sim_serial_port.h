@@ -38,6 +38,7 @@ class SimSerialPort final : public SerialPort {
   bool Open(const std::string& device, const LineSettings& settings) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  PortOpenError LastOpenError() const override { return openError_; }
 
   bool PurgeReceive() override;
   bool PurgeTransmit() override;
@@ -54,8 +55,11 @@ class SimSerialPort final : public SerialPort {
   void SetRts(bool on) override { rts_ = on; }
   int Baud() const override { return open_ ? settings_.baud : 0; }
 
-  // "Port missing": Open() fails while set.
-  void SetOpenFails(bool fails) { openFails_ = fails; }
+  // Open() fails while set, for the reason given ("port missing" unless told otherwise).
+  void SetOpenFails(bool fails, PortOpenFailure why = PortOpenFailure::kNotFound) {
+    openFails_ = fails;
+    openFailure_ = why;
+  }
   bool dtr() const { return dtr_; }
   bool rts() const { return rts_; }
   const std::string& device() const { return device_; }
@@ -98,6 +102,8 @@ class SimSerialPort final : public SerialPort {
   Clock& clock_;
   bool open_ = false;
   bool openFails_ = false;
+  PortOpenFailure openFailure_ = PortOpenFailure::kNotFound;
+  PortOpenError openError_;
   bool dtr_ = false;
   bool rts_ = false;
   std::string device_;

@@ -72,7 +72,8 @@ void CConnect::Connect() {
     }
   }
   if (linked != kOk) {
-    ui_.Message(kComOpenError);
+    // The reason (missing, no permission, busy) is what the technician can act on.
+    ui_.MessageWithDetail(kComOpenError, link_.transport().openFailure());
     return;
   }
 

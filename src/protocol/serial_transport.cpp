@@ -67,7 +67,11 @@ ResultCode SerialTransport::OpenPort(const std::string& portString) {
   // Re-opening drops the old handle without purging it, as a plain close would.
   port_.Close();
   const std::string device = resolver_ ? resolver_(parsed.name) : parsed.name;
-  if (!port_.Open(device, parsed.settings)) return ERR_PORT_CLOSED;
+  if (!port_.Open(device, parsed.settings)) {
+    openFailure_ = DescribePortOpenError(parsed.name, device, port_.LastOpenError());
+    return ERR_PORT_CLOSED;
+  }
+  openFailure_.clear();
   return kOk;
 }
 

@@ -57,6 +57,9 @@ class SerialTransport {
   ResultCode ExchangeF(const uint8_t* tx, uint8_t* rx, uint16_t txLength, uint16_t rxLength);
   ResultCode ExchangeV(const uint8_t* tx, uint8_t* rx, uint16_t txLength, uint16_t rxLength);
 
+  // Why the last OpenPort failed, as one line for the user ("" after a successful open).
+  const std::string& openFailure() const { return openFailure_; }
+
   bool IsOpen() const { return port_.IsOpen(); }
   bool PortBusy() const { return portBusy_; }
   bool ExchangeBusy() const { return exchangeBusy_; }
@@ -75,6 +78,7 @@ class SerialTransport {
   PortResolver resolver_;
   bool portBusy_ = false;
   bool exchangeBusy_ = false;
+  std::string openFailure_;
 };
 
 }  // namespace korvin

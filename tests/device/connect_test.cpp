@@ -116,6 +116,23 @@ TEST(ConnectSequence, FailureMessages) {
   }
 }
 
+TEST(ConnectSequence, PortThatCannotBeOpenedSaysWhy) {
+  struct Case {
+    PortOpenFailure failure;
+    const char* detail;
+  } cases[] = {
+      {PortOpenFailure::kNotFound, "COM4: not found"},
+      {PortOpenFailure::kBusy, "COM4: busy - another program has the port open"},
+  };
+  for (const Case& c : cases) {
+    SimRig rig;
+    rig.port.SetOpenFails(true, c.failure);
+    EXPECT_EQ(RunConnect(rig, "COM4").result, 0);
+    EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kComOpenError});
+    EXPECT_EQ(rig.ui.details, std::vector<std::string>{c.detail});
+  }
+}
+
 TEST(ConnectSequence, RefusedIdentityReadIsAskedThreeTimes) {
   SimRig rig;
   rig.model.Refuse("ReadItemNumber", 0x55);

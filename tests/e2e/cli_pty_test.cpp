@@ -72,7 +72,25 @@ TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
 
   r = RunCli("--port /dev/korvin-no-such-port info");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "Com Open Error!!!\n");
+  EXPECT_EQ(r.out, "Com Open Error!!!\n/dev/korvin-no-such-port: not found\n");
+
+  // A port another instance holds is busy, also for root.
+  sim::SimProcess held(KORVIN_SIM_PATH, {});
+  ASSERT_FALSE(held.path().empty());
+  FILE* first = popen(
+      (std::string(KORVIN_CLI_PATH) + " --port " + held.path() + " watch --count 4 2>/dev/null")
+          .c_str(),
+      "r");
+  ASSERT_NE(first, nullptr);
+  char line[256];
+  ASSERT_NE(fgets(line, sizeof line, first), nullptr) << "the first instance polls";
+  r = RunCli("--port " + held.path() + " info");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "Com Open Error!!!\n" + held.path() + ": busy - another program has the port open\n");
+  while (fgets(line, sizeof line, first) != nullptr) {
+  }
+  EXPECT_EQ(pclose(first), 0);
 
   r = RunCli("--port COM1 frobnicate");
   EXPECT_EQ(r.status, 2);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -62,13 +65,57 @@ TEST(PtyLink, SilentSensorTimesOutAndMissingPortFails) {
   EXPECT_FALSE(missing.IsOpen());
 }
 
+// Held against a second instance too when it runs as root, which TIOCEXCL alone lets in.
 TEST(PtyLink, PortIsHeldExclusively) {
   PtyRig rig({});
   ASSERT_FALSE(rig.simulator.path().empty());
   ASSERT_EQ(rig.link.transport().OpenPort(rig.simulator.path() + ",19200,N,8,1"), kOk);
-  if (geteuid() == 0) GTEST_SKIP() << "root may open an exclusive terminal anyway";
   PosixSerialPort second;
   EXPECT_FALSE(second.Open(rig.simulator.path(), LineSettings{}));
+  EXPECT_EQ(second.LastOpenError().failure, PortOpenFailure::kBusy);
+  rig.link.transport().ClosePort();
+  EXPECT_TRUE(second.Open(rig.simulator.path(), LineSettings{}));
+}
+
+TEST(PtyLink, OpenFailuresNameTheirReason) {
+  struct Case {
+    const char* path;
+    PortOpenFailure failure;
+  } cases[] = {
+      {"/dev/korvin-no-such-port", PortOpenFailure::kNotFound},
+      {"/dev/null", PortOpenFailure::kNotATerminal},
+  };
+  for (const Case& c : cases) {
+    PosixSerialPort port;
+    EXPECT_FALSE(port.Open(c.path, LineSettings{})) << c.path;
+    EXPECT_EQ(port.LastOpenError().failure, c.failure) << c.path;
+    EXPECT_FALSE(port.IsOpen()) << c.path;
+  }
+}
+
+// The line as the sensors expect it: raw 8N1, no software or hardware flow control, DTR off and
+// RTS on. A pseudo-terminal shows its settings on the master side; it has no modem lines, so
+// for those the port's own request is what can be checked.
+TEST(PtyLink, LineSettingsOfTheRealPort) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  PosixSerialPort port;
+  LineSettings settings;
+  settings.baud = 19200;
+  ASSERT_TRUE(port.Open(::ptsname(master), settings));
+  termios t{};
+  ASSERT_EQ(::tcgetattr(master, &t), 0);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
+  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB), static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(ReadLineSpeed(master), 19200);
+  EXPECT_FALSE(port.dtr());
+  EXPECT_TRUE(port.rts());
+  port.Close();
+  ::close(master);
 }
 
 }  // namespace

@@ -225,6 +225,66 @@ TEST(SerialTransport, NestedTransactionFromAPumpedTickTouchesNothing) {
   }
 }
 
+TEST(SerialTransport, TransmitQueueThatNeverDrainsFailsAfter3000ms) {
+  Rig rig;
+  rig.OpenAs(LinkProfile::kProfileF);
+  rig.port.responder = [](const Bytes& r) { return Answer(r); };
+  rig.port.transmitStuck = true;
+  const Bytes frame = {1, 2, 3};
+  const int64_t t0 = rig.clock.NowUs();
+  EXPECT_EQ(rig.link.transport().WritePort(frame.data(), frame.size()), ERR_LINK_TIMEOUT);
+  EXPECT_EQ(rig.clock.NowUs() - t0, 3000 * kMs);
+  EXPECT_FALSE(rig.link.transport().PortBusy());
+  // Through the engine: three tries, each given up at the drain, and nothing is read.
+  uint8_t type[2] = {0xEE, 0xEE};
+  EXPECT_EQ(RunTransaction(rig.link.context(), ReadDeviceType(), type, 2), ERR_LINK_TIMEOUT);
+  EXPECT_EQ(rig.port.writes.size(), 4u);
+  EXPECT_EQ(type[0], 0xEE);
+}
+
+TEST(SerialTransport, ReopeningDoesNotPurgeClosingDoes) {
+  Rig rig;
+  rig.OpenAs(LinkProfile::kProfileF);
+  const int receive = rig.port.receivePurges;
+  const int transmit = rig.port.transmitPurges;
+  ASSERT_EQ(rig.link.transport().OpenPort("COM1,19200,N,8,1"), kOk);
+  EXPECT_EQ(rig.port.receivePurges, receive);
+  EXPECT_EQ(rig.port.transmitPurges, transmit);
+  rig.link.transport().ClosePort();
+  EXPECT_EQ(rig.port.receivePurges, receive + 1);
+  EXPECT_EQ(rig.port.transmitPurges, transmit + 1);
+  EXPECT_FALSE(rig.port.IsOpen());
+}
+
+TEST(SerialTransport, FailedOpenSaysWhichDeviceAndWhy) {
+  VirtualClock clock;
+  FakeSerialPort port(clock);
+  NullEventPump pump;
+  SerialTransport transport(port, clock, pump, [](const std::string& name) {
+    return name == "COM7" ? std::string("/dev/ttyUSB6") : name;
+  });
+  struct Case {
+    const char* portString;
+    PortOpenFailure failure;
+    const char* text;
+  } cases[] = {
+      {"COM7,19200,N,8,1", PortOpenFailure::kNotFound, "/dev/ttyUSB6 (COM7): not found"},
+      {"COM7,19200,N,8,1", PortOpenFailure::kBusy,
+       "/dev/ttyUSB6 (COM7): busy - another program has the port open"},
+      {"/dev/pts/9,1200,N,8,1", PortOpenFailure::kPermissionDenied,
+       "/dev/pts/9: permission denied - add your user to the group dialout and log in again"},
+  };
+  for (const Case& c : cases) {
+    port.openFails = true;
+    port.openFailure = c.failure;
+    EXPECT_EQ(transport.OpenPort(c.portString), ERR_PORT_CLOSED);
+    EXPECT_EQ(transport.openFailure(), c.text);
+  }
+  port.openFails = false;
+  EXPECT_EQ(transport.OpenPort("COM7,19200,N,8,1"), kOk);
+  EXPECT_EQ(transport.openFailure(), "");
+}
+
 TEST(ServiceLink, ProfileFSetUpSendsThePreambleAndEndsAt19200) {
   Rig rig;
   rig.port.responder = [&](const Bytes& r) {
@@ -285,6 +345,16 @@ TEST(ServiceLink, RelinkReportsEachFailure) {
   EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kNoAnswer);
   rig.port.openFails = true;
   EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kOpenFailed);
+
+  // The port will not close between the preamble and 19200 baud, or will not open again.
+  rig.port.openFails = false;
+  rig.port.responder = [&](const Bytes& r) { return Answer(r); };
+  rig.port.closeFails = true;
+  EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kCloseFailed);
+  rig.port.closeFails = false;
+  rig.port.openFailsAtBaud = 19200;
+  EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kReopenFailed);
+  EXPECT_EQ(rig.port.opened.back(), "COM1@50000");
 }
 
 }  // namespace
