@@ -116,6 +116,56 @@ TEST(ConnectSequence, FailureMessages) {
   }
 }
 
+// The device name read runs the engine's three tries once; a refusal is not asked again. (A
+// short refusal is a short reply: it times out on each of the three tries.)
+TEST(ConnectSequence, DeviceNameIsTriedThreeTimesInAllAndARefusalOnce) {
+  constexpr int kPaddingToNameLength = 12;  // '?' and its code are 5 of the name's 17 bytes
+  struct Case {
+    const char* name;
+    LinkKind kind;
+    bool refuse;
+    int padding;
+    size_t requests;
+  } cases[] = {
+      {"silent", LinkKind::kProfileF, false, 0, 3},
+      {"refused, short reply", LinkKind::kProfileF, true, 0, 3},
+      {"refused, reply of full length", LinkKind::kProfileV, true, kPaddingToNameLength, 1},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(0x1030, c.kind);
+    if (c.refuse) rig.model.Refuse(0x0109, 0x18, 7);
+    rig.model.faults().trailingGarbage = c.padding;
+    CConnect connect(rig.link, rig.ui);
+    // Progress 8 comes after the link set-up, right before the name is read.
+    connect.onProgress = [&] {
+      if (!c.refuse && connect.form().progress == 8) rig.model.faults().silent = true;
+    };
+    connect.Open(ConnectMode::kConnect, "COM1");
+    connect.OnTimer();
+    EXPECT_EQ(connect.result(), 0) << c.name;
+    EXPECT_EQ(rig.model.CountOf(0x0109, 0x18), c.requests) << c.name;
+    EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kCommunicationError}) << c.name;
+  }
+}
+
+TEST(ConnectSequence, IdentityIsReadInItsOrder) {
+  SimRig rig(0x1030);
+  ASSERT_TRUE(rig.model.state().HasPressureSensor());
+  ASSERT_EQ(RunConnect(rig).result, 1);
+  std::vector<std::string> asked;
+  for (const sim::LoggedRequest& r : rig.model.log()) {
+    const CommandSpec* command = FindCommand(r.group, r.sub);
+    std::string text = command != nullptr ? std::string(command->name) : "ReadDeviceName";
+    if (!r.payload.empty()) text += "(" + std::to_string(r.payload[0]) + ")";
+    asked.push_back(text);
+  }
+  const std::vector<std::string> expected = {
+      "ReadDeviceType",         "ReadDeviceName",      "ReadUnit(1)",       "ReadUnit(0)",
+      "ReadFirmwareVersion",    "ReadHardwareVersion", "ReadSerialNumber",  "ReadItemNumber",
+      "ReadCalibrationDate(4)", "ReadAnalogueScaling", "ReadSensorOptions", "ReadUnit(2)"};
+  EXPECT_EQ(asked, expected);
+}
+
 TEST(ConnectSequence, PortThatCannotBeOpenedSaysWhy) {
   struct Case {
     PortOpenFailure failure;
