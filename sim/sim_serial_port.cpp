@@ -44,6 +44,10 @@ void SimSerialPort::Close() {
   open_ = false;
 }
 
+int64_t SimSerialPort::DrainEarlyUs() const {
+  return model_.faults().echo ? model_.faults().drainEarlyUs : 0;
+}
+
 int SimSerialPort::SensorBaud() const {
   const bool framingOk =
       settings_.dataBits == kFramingDataBits && settings_.parity == Parity::kNone;
@@ -113,7 +117,7 @@ int SimSerialPort::BytesInReceiveQueue() {
 int SimSerialPort::BytesInTransmitQueue() {
   if (!open_) return -1;
   Update();
-  const int64_t now = clock_.NowUs();
+  const int64_t now = clock_.NowUs() + DrainEarlyUs();
   size_t pending = 0;
   for (const Burst& burst : transmit_) {
     size_t sent = 0;
@@ -142,7 +146,8 @@ bool SimSerialPort::WaitTransmitted(Clock& clock, int64_t timeoutUs) {
   if (!open_) return false;
   Update();
   if (transmit_.empty()) return true;
-  const int64_t wait = transmit_.back().EndUs() - clock.NowUs();
+  const int64_t wait = transmit_.back().EndUs() - DrainEarlyUs() - clock.NowUs();
+  if (wait <= 0) return true;
   if (wait > timeoutUs) {
     clock.SleepUs(timeoutUs);
     return false;

@@ -25,8 +25,12 @@ namespace korvin::sim {
 //   request's last byte, plus any fault delays; its bytes arrive one by one at the byte time.
 //   BytesInReceiveQueue() and Read() see only bytes whose arrival time is <= now;
 //   PurgeReceive() drops only those (later bytes are still on the wire).
-// - With the echo fault each request byte also arrives in the receive queue as it is sent.
-// - WaitTransmitted(clock, t) sleeps the clock exactly until the last queued byte has left.
+// - With the echo fault each request byte also arrives in the receive queue as it is sent. The
+//   line then behaves like a USB RS-485 adapter, which reports its transmit queue empty while
+//   the last bytes are still on their way: BytesInTransmitQueue() and WaitTransmitted() count
+//   the fault's drainEarlyUs less, so the echo of those bytes arrives after the tool's drain.
+// - WaitTransmitted(clock, t) sleeps the clock exactly until the last queued byte has left (or
+//   is reported gone).
 // - WaitReadable(t): true at once when a byte is readable; else, if the next byte arrives
 //   within t, sleeps the clock exactly to its arrival and returns true; else sleeps t, false.
 // - The sensor hears the line at the opened speed and framing; it ignores frames at a speed it
@@ -97,6 +101,8 @@ class SimSerialPort final : public SerialPort {
   void ScheduleReply(const Reply& reply, int64_t requestEndUs, int baud);
   size_t ArrivedCount() const;
   int SensorBaud() const;
+  // How much earlier than the wire the transmit queue reports itself empty.
+  int64_t DrainEarlyUs() const;
 
   SensorModel& model_;
   Clock& clock_;

@@ -166,6 +166,54 @@ TEST(ConnectSequence, IdentityIsReadInItsOrder) {
   EXPECT_EQ(asked, expected);
 }
 
+// Faults of a real line: the sensor answers after the time limit, or the RS-485 adapter echoes
+// the request after the drain. The connect either shows exactly the sensor's identity or fails
+// with its message.
+TEST(ConnectSequence, SlowSensorsAndEchoGiveTheSensorsValuesOrTheMessage) {
+  struct Case {
+    const char* name;
+    LinkKind kind;
+    int64_t slowMs;
+    bool echo;
+    int split;
+  } cases[] = {
+      {"1500 ms late", LinkKind::kProfileF, 1500, false, 0},
+      {"2500 ms late", LinkKind::kProfileF, 2500, false, 0},
+      {"1500 ms late, profile V", LinkKind::kProfileV, 1500, false, 0},
+      {"echo", LinkKind::kProfileF, 0, true, 0},
+      {"echo, reply in 4 pieces", LinkKind::kProfileF, 0, true, 4},
+      {"echo, profile V", LinkKind::kProfileV, 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(0x1030, c.kind);
+    sim::FaultSettings& faults = rig.model.faults();
+    faults.slow = c.slowMs > 0;
+    faults.slowDelayUs = c.slowMs * 1000;
+    faults.echo = c.echo;
+    faults.splitPieces = c.split;
+    const Connected r = RunConnect(rig);
+    if (r.result == 0) {
+      EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kCommunicationError}) << c.name;
+      continue;
+    }
+    // The in-memory sensor is late by the same time for every request: it is always answered.
+    const sim::SensorState& s = rig.model.state();
+    EXPECT_TRUE(rig.ui.messages.empty()) << c.name;
+    EXPECT_EQ(r.values.deviceType, 0x1030) << c.name;
+    EXPECT_EQ(r.values.deviceName, s.deviceName) << c.name;
+    EXPECT_EQ(r.values.serialNumber, s.serialNumber) << c.name;
+    EXPECT_EQ(r.values.itemNumber, s.itemNumber) << c.name;
+    EXPECT_FLOAT_EQ(r.values.firmwareVersion, s.firmware[3] * 0.1f) << c.name;
+    EXPECT_DOUBLE_EQ(r.values.calibrationDate, s.calibrationDate) << c.name;
+    EXPECT_EQ(r.values.fahrenheit, s.Fahrenheit()) << c.name;
+    EXPECT_EQ(r.values.altDewPointUnit, s.units[kUnitIndexAltDewPoint]) << c.name;
+    EXPECT_EQ(r.values.pressureUnit, s.units[kUnitIndexPressure]) << c.name;
+    EXPECT_FLOAT_EQ(r.values.valueAt4mA, s.valueAt4mA) << c.name;
+    EXPECT_FLOAT_EQ(r.values.valueAt20mA, s.valueAt20mA) << c.name;
+    EXPECT_EQ(r.values.sensorOptions, s.sensorOptions) << c.name;
+  }
+}
+
 TEST(ConnectSequence, PortThatCannotBeOpenedSaysWhy) {
   struct Case {
     PortOpenFailure failure;

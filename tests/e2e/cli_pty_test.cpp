@@ -63,6 +63,30 @@ TEST(CliOverPty, InfoAndWatchAgainstKorvinSim) {
   }
 }
 
+// An RS-485 adapter that hears its own requests, in both profiles and with replies in pieces:
+// info shows exactly what it shows on a clean line.
+TEST(CliOverPty, EchoedRequestsChangeNothing) {
+  sim::SimProcess clean(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(clean.path().empty());
+  const CliRun reference = RunCli("--port " + clean.path() + " info");
+  ASSERT_EQ(reference.status, 0) << reference.out;
+  const std::vector<std::vector<std::string>> faults = {
+      {"--echo"}, {"--echo", "--split", "4"}, {"--profile", "V", "--echo"}};
+  for (const std::vector<std::string>& fault : faults) {
+    std::vector<std::string> options = {"--type", "0x1030"};
+    options.insert(options.end(), fault.begin(), fault.end());
+    sim::SimProcess simulator(KORVIN_SIM_PATH, options);
+    ASSERT_FALSE(simulator.path().empty());
+    const CliRun run = RunCli("--port " + simulator.path() + " info");
+    EXPECT_EQ(run.status, 0) << fault.back() << "\n" << run.out;
+    std::string expected = reference.out;
+    if (fault.front() == "--profile") {
+      expected.replace(expected.find("Link profile: 1"), 15, "Link profile: 2");
+    }
+    EXPECT_EQ(run.out, expected) << fault.back();
+  }
+}
+
 TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
   sim::SimProcess legacy(KORVIN_SIM_PATH, {"--profile", "legacy"});
   ASSERT_FALSE(legacy.path().empty());

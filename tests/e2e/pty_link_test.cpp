@@ -12,6 +12,7 @@
 #include "platform/posix_serial_port.h"
 #include "protocol/service_link.h"
 #include "protocol/transaction.h"
+#include "sim/sensor_defaults.h"
 #include "sim/sim_process.h"
 
 namespace korvin {
@@ -116,6 +117,34 @@ TEST(PtyLink, LineSettingsOfTheRealPort) {
   EXPECT_TRUE(port.rts());
   port.Close();
   ::close(master);
+}
+
+// A sensor that answers 1.5 s or 2.5 s late, at real speed: every command gets its own value
+// or fails; none gets the value of the command before it (serial and item number have replies
+// of the same length).
+TEST(PtyLink, LateRepliesAreNotTakenForTheNextCommand) {
+  const sim::SensorState expected = sim::MakeDefaultState(0x1030);
+  for (const char* late : {"1500", "2500"}) {
+    PtyRig rig({"--type", "0x1030", "--slow-ms", late});
+    ASSERT_FALSE(rig.simulator.path().empty());
+    bool first = true;
+    uint16_t type = 0;
+    if (rig.link.EstablishLink(LinkProfile::kProfileF, rig.simulator.path(), first, type) != kOk) {
+      ADD_FAILURE() << late << " ms: the link set-up should survive a late sensor";
+      continue;
+    }
+    EXPECT_EQ(type, 0x1030) << late;
+    uint8_t serial[4] = {};
+    uint8_t item[4] = {};
+    const ResultCode serialRead = RunTransaction(rig.link.context(), ReadSerialNumber(), serial, 4);
+    const ResultCode itemRead = RunTransaction(rig.link.context(), ReadItemNumber(), item, 4);
+    if (serialRead == kOk) {
+      EXPECT_EQ(GetU32(serial), expected.serialNumber) << late;
+    }
+    if (itemRead == kOk) {
+      EXPECT_EQ(GetU32(item), expected.itemNumber) << late;
+    }
+  }
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ namespace korvin::test {
 
 // A scripted serial line on a virtual clock, for transport tests that need exact control over
 // what arrives when. Each write is answered by `responder`: chunks that arrive whole, `delayUs`
-// after the written frame has left, each taking its own transmission time.
+// after the written frame has left, each taking its own transmission time. With `echo` the
+// written frame comes back `echoDelayUs` after it has left (0: before the drain is over), its
+// first `echoLostBytes` bytes missing (they were purged with the receive queue).
 class FakeSerialPort : public SerialPort {
  public:
   using Bytes = std::vector<uint8_t>;
@@ -32,6 +34,8 @@ class FakeSerialPort : public SerialPort {
   bool closeFails = false;     // Close() leaves the port open
   bool transmitStuck = false;  // the transmit queue never empties
   bool echo = false;
+  int64_t echoDelayUs = 0;
+  size_t echoLostBytes = 0;
   bool readFails = false;
   std::vector<Bytes> writes;
   std::vector<std::string> opened;
@@ -95,15 +99,18 @@ class FakeSerialPort : public SerialPort {
     Bytes frame(data, data + length);
     writes.push_back(frame);
     txDoneUs_ = clock_.NowUs() + TransmitUs(length);
-    if (echo) arrivals_.push_back({txDoneUs_, frame});
+    if (echo && echoLostBytes < frame.size()) {
+      arrivals_.push_back({txDoneUs_ + echoDelayUs,
+                           Bytes(frame.begin() + static_cast<long>(echoLostBytes), frame.end())});
+    }
     if (responder) {
       for (Chunk& c : responder(frame)) {
         const int64_t at = txDoneUs_ + c.delayUs + TransmitUs(c.bytes.size());
         arrivals_.push_back({at, std::move(c.bytes)});
       }
-      std::stable_sort(arrivals_.begin(), arrivals_.end(),
-                       [](const Arrival& a, const Arrival& b) { return a.atUs < b.atUs; });
     }
+    std::stable_sort(arrivals_.begin(), arrivals_.end(),
+                     [](const Arrival& a, const Arrival& b) { return a.atUs < b.atUs; });
     return static_cast<int>(length);
   }
   int Read(uint8_t* data, size_t capacity) override {
