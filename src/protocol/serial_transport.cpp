@@ -202,7 +202,8 @@ ResultCode SerialTransport::DiscardLateReplies() {
   if (unanswered_.tries == 0) return kOk;
   // If the reply taken answered the first unanswered try, the sensor is this late, and the
   // replies owed to the tries after it follow at the pace they were sent, each within that time
-  // of the one before. (A sensor that queues requests sends them that far apart as well.)
+  // of the one before. (A sensor that works through queued requests sends its replies that far
+  // apart as well.)
   const int64_t lateMs = std::min<int64_t>((clock_.NowUs() - unanswered_.firstUs) / kUsPerMs,
                                            timing::kLateReplyLimitMs);
   const int64_t quietMs = lateMs + timing::kQuietGapMs;
