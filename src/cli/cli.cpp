@@ -168,6 +168,9 @@ class StreamUi final : public Ui {
  public:
   explicit StreamUi(std::ostream& err) : err_(err) {}
   void Message(const std::string& text) override { err_ << text << '\n'; }
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    err_ << text << '\n' << detail << '\n';
+  }
   bool AskYesNo(const std::string&) override { return true; }
   bool AskOkCancel(const std::string&) override { return true; }
 
