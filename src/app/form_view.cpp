@@ -453,6 +453,13 @@ void FormView::Message(const std::string& text) {
   ShowMessageBox(MessageParent(), text);
 }
 
+void FormView::MessageWithDetail(const std::string& text, const std::string& detail) {
+  if (Quitting()) return;
+  Push();
+  if (uiOverride_ != nullptr) return uiOverride_->MessageWithDetail(text, detail);
+  ShowMessageBox(MessageParent(), text, detail);
+}
+
 bool FormView::AskYesNo(const std::string& text) {
   if (Quitting()) return false;
   Push();

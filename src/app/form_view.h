@@ -44,6 +44,7 @@ class FormView final : public QDialog, public DialogHost {
 
   // DialogHost
   void Message(const std::string& text) override;
+  void MessageWithDetail(const std::string& text, const std::string& detail) override;
   bool AskYesNo(const std::string& text) override;
   bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;

@@ -124,6 +124,11 @@ class HeadlessSession::Host final : public DialogHost {
     session_.err_ << "! " << text << std::endl;
     session_.messages_.push_back(text);
   }
+  // The detail goes on the next line, indented, as the box's details would show it.
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    Message(text);
+    session_.err_ << "  " << detail << std::endl;
+  }
   bool AskYesNo(const std::string& text) override { return Ask(text, "Yes", "No"); }
   bool AskOkCancel(const std::string& text) override { return Ask(text, "OK", "Cancel"); }
 

@@ -21,6 +21,15 @@ void TaskDialog::Fail(std::string_view message) {
   host_->Message(std::string(message));
 }
 
+void TaskDialog::Fail(std::string_view message, const std::string& detail) {
+  ++failures_;
+  if (detail.empty()) {
+    host_->Message(std::string(message));
+  } else {
+    host_->MessageWithDetail(std::string(message), detail);
+  }
+}
+
 void TaskDialog::Say(std::string_view message) {
   host_->Message(std::string(message));
 }

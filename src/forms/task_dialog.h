@@ -111,6 +111,8 @@ class TaskDialog {
   void End(DialogEnd how) { end_ = how; }
   // Shows a message that reports a failure (korvin-cli then exits with 1).
   void Fail(std::string_view message);
+  // The same with a detail text that says why (an empty detail shows the message alone).
+  void Fail(std::string_view message, const std::string& detail);
   // Counts a failure that the dialog reports in its own way (in its log, say).
   void CountFailure() { ++failures_; }
   // Shows a message that is no failure.
