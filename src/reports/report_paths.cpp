@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <fstream>
+#include <system_error>
+
+#include <unistd.h>
 
 namespace korvin {
 
@@ -11,6 +15,8 @@ namespace {
 constexpr char kReplacement = '_';
 constexpr unsigned char kFirstPrintable = 0x20;
 constexpr unsigned char kDelete = 0x7F;
+
+constexpr char kProbePrefix[] = ".korvin-write-test-";
 
 constexpr std::array<std::string_view, 4> kDeviceNames = {"CON", "PRN", "AUX", "NUL"};
 constexpr std::array<std::string_view, 2> kNumberedDeviceNames = {"COM", "LPT"};
@@ -40,6 +46,29 @@ bool NamesADevice(std::string_view stem) {
 }
 
 }  // namespace
+
+bool FolderIsWritable(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) return false;
+  // Asking for permission bits says nothing about access lists or read-only media; a file that
+  // can really be created says it all.
+  const std::filesystem::path probe = folder / (kProbePrefix + std::to_string(::getpid()));
+  bool written = false;
+  {
+    std::ofstream out(probe, std::ios::binary | std::ios::trunc);
+    written = out.good();
+  }
+  std::filesystem::remove(probe, error);
+  return written;
+}
+
+std::filesystem::path ChooseReportBaseFolder(const std::filesystem::path& programFolder,
+                                             const std::filesystem::path& userDataFolder) {
+  if (FolderIsWritable(programFolder) || userDataFolder.empty()) return programFolder;
+  std::error_code ignored;
+  std::filesystem::create_directories(userDataFolder, ignored);
+  return userDataFolder;
+}
 
 std::string SafeFileStem(std::string_view stem) {
   if (stem.empty() || stem == "." || stem == "..") return std::string(1, kReplacement);
