@@ -117,7 +117,8 @@ void FormView::Build() {
     grids[group.id] = grid;
     nextRow[group.id] = 0;
     onlyButtons[group.id] = true;
-    top->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
+    QGridLayout* holder = group.parent.empty() ? top : grids.at(group.parent);
+    holder->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
   }
   for (const ControlSpec& c : spec.controls()) {
     if (c.kind != ControlKind::kButton) onlyButtons[c.group] = false;

@@ -61,7 +61,8 @@ struct ControlSpec {
 };
 
 // A group of controls: a box with a caption, or a plain area when the caption is empty. Groups
-// are placed in the dialog's own grid.
+// are placed in the dialog's own grid, or in the grid of the group named `parent` (declared
+// before it; give that group's own controls explicit rows that keep clear of its boxes).
 struct GroupSpec {
   std::string id = {};
   std::string caption = {};
@@ -69,6 +70,7 @@ struct GroupSpec {
   int column = 0;
   int rowSpan = 1;
   int columnSpan = 1;
+  std::string parent = {};
 };
 
 // Flags of a dialog window.
