@@ -1,5 +1,6 @@
 #include "tasks/main_tasks.h"
 
+#include "config/c_communication_select.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
 
@@ -9,10 +10,11 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
   switch (task) {
     case MainTask::kSensorSettings:
       return std::make_unique<CSetting>(environment);
+    case MainTask::kCommunication:
+      return std::make_unique<CCommunicationSelect>(environment);
     case MainTask::kSensorInfo:
       return std::make_unique<CServiceInfo>(environment);
     case MainTask::kCalibration:
-    case MainTask::kCommunication:
     case MainTask::kCalibrationData:
       break;
   }
