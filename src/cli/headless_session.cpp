@@ -5,6 +5,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "calibration/c_calibration_data.h"
 #include "config/c_modbus_setting.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
@@ -94,6 +95,7 @@ const std::vector<HeadlessDialog>& HeadlessDialogs() {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
       {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
       {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
+      {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
   };
   return dialogs;
 }
