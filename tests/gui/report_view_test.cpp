@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <functional>
 
 #include "app/form_view.h"
 #include "calibration/c_calibration_data.h"
@@ -35,22 +36,32 @@ W* Widget(FormView& view, size_t id) {
   return widget;
 }
 
-// The view at the size it opens with.
-void Lay(FormView& view) {
-  view.Push();
-  view.layout()->activate();
-  view.resize(view.sizeHint());
-}
+// A dialog against the virtual sensor in its view, opened and laid out at the size it opens
+// with; `prepare` changes the sensor first.
+template <typename D>
+struct Shown {
+  explicit Shown(uint16_t type, const std::filesystem::path& programFolder = {},
+                 const std::function<void(DialogRig&)>& prepare = {})
+      : rig(type) {
+    rig.environment.programFolder = programFolder;
+    if (prepare) prepare(rig);
+    view.SetUiOverride(&ui);
+    dialog.Open();
+    view.Push();
+    view.layout()->activate();
+    view.resize(view.sizeHint());
+  }
+  DialogRig rig;
+  D dialog{rig.environment};
+  FormView view{dialog, nullptr};
+  test::ScriptedUi ui;
+};
 
 TEST(ServiceInfoView, ReadOnlyWidgetsMirrorTheForm) {
-  DialogRig rig(0x1030);
-  rig.state().filterGrade = 6;
-  CServiceInfo dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CServiceInfo> s(0x1030, {}, [](DialogRig& rig) { rig.state().filterGrade = 6; });
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   EXPECT_EQ(view.windowTitle(), "Sensor information");
   EXPECT_EQ(Widget<QLineEdit>(view, I::kFilterGrade)->text(), "6");
@@ -70,14 +81,10 @@ TEST(ServiceInfoView, ReadOnlyWidgetsMirrorTheForm) {
 
 TEST(ServiceInfoView, PrintToPdfHoldsTheGrabbedWindow) {
   test::ScratchFolder scratch("korvin-view-report");
-  DialogRig rig(0x1030);
-  rig.environment.programFolder = scratch.path();
-  CServiceInfo dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CServiceInfo> s(0x1030, scratch.path());
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   Widget<QPushButton>(view, I::kPrintToPdf)->click();
   EXPECT_TRUE(ui.messages.empty());
@@ -116,14 +123,10 @@ QGroupBox* BoxAround(QWidget* widget) {
 
 TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
   test::ScratchFolder scratch("korvin-view-report");
-  DialogRig rig(0x1030);
-  rig.environment.programFolder = scratch.path();
-  CCalibrationData dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CCalibrationData> s(0x1030, scratch.path());
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   using C = CCalibrationData;
   EXPECT_EQ(view.windowTitle(), "Calibration data");
@@ -155,7 +158,7 @@ TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
   EXPECT_DOUBLE_EQ(info->height, view.height());
 
   Widget<QPushButton>(view, C::kExit)->click();
-  EXPECT_EQ(dialog.end(), DialogEnd::kClosed);
+  EXPECT_EQ(s.dialog.end(), DialogEnd::kClosed);
 }
 
 }  // namespace
