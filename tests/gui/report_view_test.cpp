@@ -13,9 +13,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "app/form_view.h"
+#include "app/report_base_folder.h"
 #include "calibration/c_calibration_data.h"
 #include "config/c_service_info.h"
 #include "support/dialog_rig.h"
@@ -159,6 +162,24 @@ TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
 
   Widget<QPushButton>(view, C::kExit)->click();
   EXPECT_EQ(s.dialog.end(), DialogEnd::kClosed);
+}
+
+// korvin and korvin-cli decide the same way: the program's folder while it is writable, else
+// the user's data folder named after the application.
+TEST(ReportBaseFolder, FallsBackToTheUsersDataFolder) {
+  test::ScratchFolder scratch("korvin-view-report");
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString((scratch / "share").string()));
+  std::ofstream(scratch / "plain") << "x";
+  EXPECT_EQ(ReportBaseFolderAtStartUp(scratch.path()), scratch.path());
+  const std::filesystem::path fallback = ReportBaseFolderAtStartUp(scratch / "plain" / "bin");
+  EXPECT_EQ(fallback, scratch / "share" / "KORVIN");
+  EXPECT_TRUE(std::filesystem::is_directory(fallback));
+  if (saved.isNull()) {
+    qunsetenv("XDG_DATA_HOME");
+  } else {
+    qputenv("XDG_DATA_HOME", saved);
+  }
 }
 
 }  // namespace
