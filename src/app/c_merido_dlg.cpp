@@ -84,6 +84,7 @@ CMeridoDlg::CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging
       options_(std::move(options)),
       poller_(link.context(), record_, pollerUi_) {
   form_.loggingStatus = CLogging::kStatusStopped;
+  form_.calibrationData.visible = options_.factory;
   logging_.SetFileCallback([this](const FileWrite& write) {
     if (write.report) pendingFileMessage_ = FileWriteFailureText(write);
   });

@@ -117,7 +117,8 @@ void FormView::Build() {
     grids[group.id] = grid;
     nextRow[group.id] = 0;
     onlyButtons[group.id] = true;
-    top->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
+    QGridLayout* holder = group.parent.empty() ? top : grids.at(group.parent);
+    holder->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
   }
   for (const ControlSpec& c : spec.controls()) {
     if (c.kind != ControlKind::kButton) onlyButtons[c.group] = false;
@@ -181,7 +182,11 @@ QWidget* FormView::MakeWidget(size_t id) {
   switch (c.kind) {
     case ControlKind::kField: {
       auto* field = new QLineEdit(this);
-      field->setMinimumWidth(c.width > 0 ? c.width : kFieldMinimumWidth);
+      if (c.Has(control::kFixedWidth) && c.width > 0) {
+        field->setFixedWidth(c.width);
+      } else {
+        field->setMinimumWidth(c.width > 0 ? c.width : kFieldMinimumWidth);
+      }
       if (!c.Has(control::kEditable)) {
         field->setReadOnly(true);
         field->setFocusPolicy(Qt::NoFocus);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "app/report_base_folder.h"
 #include "cli/cli.h"
 #include "cli/cli_connection.h"
 #include "cli/dialog_picture.h"
@@ -252,7 +253,7 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
   TaskEnvironment environment{sensor.link(), record};
   environment.comPortIndex = ComPortIndexOf(options->port);
   environment.portName = options->port;
-  environment.programFolder = ProgramFileFolder();
+  environment.programFolder = ReportBaseFolderAtStartUp(ProgramFileFolder());
   environment.texts = TextsOf(record);
 
   DialogPicture picture;

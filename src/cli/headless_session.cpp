@@ -7,9 +7,11 @@
 
 #include "calibration/c_analog_cali.h"
 #include "calibration/c_cali_select.h"
+#include "calibration/c_calibration_data.h"
 #include "calibration/c_manual_calibration.h"
 #include "calibration/c_pressure_cali.h"
 #include "config/c_modbus_setting.h"
+#include "config/c_service_info.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -101,6 +103,8 @@ const std::vector<HeadlessDialog>& HeadlessDialogs() {
        &CManualCalibration::Spec},
       {"calibrate-pressure", MainTask::kCalibration, "Pressure calibration", &CPressureCali::Spec},
       {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Spec},
+      {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
+      {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
   };
   return dialogs;
 }

@@ -29,12 +29,13 @@ namespace control {
 inline constexpr uint16_t kEditable = 0x0001;  // a field the user types into
 inline constexpr uint16_t kBold = 0x0002;      // label and value in the bold dialog font
 inline constexpr uint16_t kItalic = 0x0004;
-inline constexpr uint16_t kDefault = 0x0008;   // the default button: Enter presses it
-inline constexpr uint16_t kCell = 0x0010;      // a table cell: its headings name it on screen
-inline constexpr uint16_t kDisabled = 0x0020;  // disabled until the dialog enables it
-inline constexpr uint16_t kHidden = 0x0040;    // hidden until the dialog shows it
-inline constexpr uint16_t kCentred = 0x0080;   // headings and cells: text centred
-inline constexpr uint16_t kCancel = 0x0100;    // the button the close box and Esc stand for
+inline constexpr uint16_t kDefault = 0x0008;     // the default button: Enter presses it
+inline constexpr uint16_t kCell = 0x0010;        // a table cell: its headings name it on screen
+inline constexpr uint16_t kDisabled = 0x0020;    // disabled until the dialog enables it
+inline constexpr uint16_t kHidden = 0x0040;      // hidden until the dialog shows it
+inline constexpr uint16_t kCentred = 0x0080;     // headings and cells: text centred
+inline constexpr uint16_t kCancel = 0x0100;      // the button the close box and Esc stand for
+inline constexpr uint16_t kFixedWidth = 0x0200;  // fields: exactly `width` wide (table columns)
 }  // namespace control
 
 // One control as the screen shows it. `label` is unique within its dialog; a table cell, which
@@ -63,7 +64,8 @@ struct ControlSpec {
 };
 
 // A group of controls: a box with a caption, or a plain area when the caption is empty. Groups
-// are placed in the dialog's own grid.
+// are placed in the dialog's own grid, or in the grid of the group named `parent` (declared
+// before it; give that group's own controls explicit rows that keep clear of its boxes).
 struct GroupSpec {
   std::string id = {};
   std::string caption = {};
@@ -71,6 +73,7 @@ struct GroupSpec {
   int column = 0;
   int rowSpan = 1;
   int columnSpan = 1;
+  std::string parent = {};
 };
 
 // Flags of a dialog window.

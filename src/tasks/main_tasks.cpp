@@ -1,7 +1,9 @@
 #include "tasks/main_tasks.h"
 
 #include "calibration/c_cali_select.h"
+#include "calibration/c_calibration_data.h"
 #include "config/c_communication_select.h"
+#include "config/c_service_info.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -15,8 +17,9 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
     case MainTask::kCommunication:
       return std::make_unique<CCommunicationSelect>(environment);
     case MainTask::kSensorInfo:
+      return std::make_unique<CServiceInfo>(environment);
     case MainTask::kCalibrationData:
-      break;
+      return std::make_unique<CCalibrationData>(environment);
   }
   return nullptr;
 }
