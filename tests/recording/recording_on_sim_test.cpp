@@ -1,7 +1,11 @@
 // The recorder on the polling tick against the virtual sensor: what the rows hold is what the
-// polls read, also across failed polls.
+// polls read, also across failed polls, and the CSV has each row the moment it is taken.
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 
 #include "device/connect_sequence.h"
 #include "device/online_poller.h"
@@ -13,59 +17,149 @@ namespace korvin::test {
 namespace {
 
 constexpr int64_t kTickMs = 1000;
+constexpr int kStartSecondOfDay = 8 * 3600 + 30 * 60;
 
-TEST(RecordingOnVirtualSensor, RowsHoldTheValuesOfTheLastCompletedPoll) {
-  SimRig rig(0x1030);
-  CConnect connect(rig.link, rig.ui);
-  connect.Open(ConnectMode::kConnect, "COM1");
-  connect.OnTimer();
-  ASSERT_EQ(connect.result(), 1);
-  DeviceRecord record;
-  CopyConnectResult(connect.values(), record);
-  OnlinePoller poller(rig.link.context(), record, rig.ui);
-  poller.SwitchOn();
+// A connected sensor polled once a tick on the virtual clock, and a recorder on the same tick.
+class RecordingOnVirtualSensor : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CConnect connect(rig_.link, rig_.ui);
+    connect.Open(ConnectMode::kConnect, "COM1");
+    connect.OnTimer();
+    ASSERT_EQ(connect.result(), 1);
+    CopyConnectResult(connect.values(), record_);
+    poller_.SwitchOn();
+    logging_.SetRowCallback([this](const RecordedRow& row) { OnRow(row); });
+    startMs_ = rig_.clock.NowMs();
+  }
 
-  TempFolder folder;
-  LoggingOptions options;
-  options.folder = folder.path();
-  options.localTime = [] { return LocalDateTime{2024, 3, 5, 8, 30, 0}; };
-  CLogging logging(options);
-  std::vector<RecordedRow> rows;
-  logging.SetRowCallback([&rows](const RecordedRow& row) { rows.push_back(row); });
-  RecordSettings settings;
-  settings.minutes = 1;
-  settings.interval = 3;
-  settings.fileName = "sim";
-  ASSERT_TRUE(logging.Start(settings, MakeChannelUnitTexts(OnlineUnitLabelsOf(record))));
+  LoggingOptions Options() {
+    LoggingOptions options;
+    options.folder = folder_.path();
+    // 05.03.2024 08:30:00 (UTC+1) when the first tick begins, going on with the virtual clock.
+    options.localTime = [this] {
+      const int s = kStartSecondOfDay + static_cast<int>((rig_.clock.NowMs() - startMs_) / kTickMs);
+      return LocalDateTime{2024, 3, 5, s / 3600, s / 60 % 60, s % 60, 3600};
+    };
+    return options;
+  }
+  bool Start(bool csv) {
+    RecordSettings settings;
+    settings.minutes = 1;
+    settings.interval = 3;
+    settings.fileName = "sim";
+    settings.csv = csv;
+    return logging_.Start(settings, MakeChannelUnitTexts(OnlineUnitLabelsOf(record_)));
+  }
+  // Tick `tick` (from 1): the poll, then the recorder, then the clock to the next tick.
+  OnlinePoller::Outcome Tick(int tick) {
+    const OnlinePoller::Outcome outcome = poller_.Poll();
+    logging_.Tick(record_.online);
+    const int64_t nextTickMs = startMs_ + tick * kTickMs;
+    if (rig_.clock.NowMs() < nextTickMs) rig_.clock.SleepMs(nextTickMs - rig_.clock.NowMs());
+    return outcome;
+  }
+  virtual void OnRow(const RecordedRow& row) { rows_.push_back(row); }
 
+  SimRig rig_{0x1030};
+  DeviceRecord record_;
+  OnlinePoller poller_{rig_.link.context(), record_, rig_.ui};
+  TempFolder folder_;
+  CLogging logging_{Options()};
+  int64_t startMs_ = 0;
+  std::vector<RecordedRow> rows_;
+};
+
+TEST_F(RecordingOnVirtualSensor, RowsHoldTheValuesOfTheLastCompletedPoll) {
+  ASSERT_TRUE(Start(false));
   // The sensor keeps silent around tick 10, a row tick: that row takes the tick 9 values.
-  const int64_t startMs = rig.clock.NowMs();
   std::vector<std::array<float, kChannelCount>> seen{{}};  // by tick, from 1
   for (int tick = 1; tick <= 61; ++tick) {
-    rig.model.faults().silent = tick == 10 || tick == 11;
-    const OnlinePoller::Outcome outcome = poller.Poll();
-    EXPECT_EQ(outcome, rig.model.faults().silent ? OnlinePoller::Outcome::kFailed
-                                                 : OnlinePoller::Outcome::kUpdated)
+    rig_.model.faults().silent = tick == 10 || tick == 11;
+    EXPECT_EQ(Tick(tick), rig_.model.faults().silent ? OnlinePoller::Outcome::kFailed
+                                                     : OnlinePoller::Outcome::kUpdated)
         << tick;
-    seen.push_back(record.online);
-    logging.Tick(record.online);
-    const int64_t nextTickMs = startMs + tick * kTickMs;
-    if (rig.clock.NowMs() < nextTickMs) rig.clock.SleepMs(nextTickMs - rig.clock.NowMs());
+    seen.push_back(record_.online);
   }
-  EXPECT_EQ(logging.state(), CLogging::State::kIdle);
+  EXPECT_EQ(logging_.state(), CLogging::State::kIdle);
 
-  ASSERT_EQ(rows.size(), 20u);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    EXPECT_EQ(rows[i].values, seen[1 + 3 * i]) << "row " << i + 1;
+  ASSERT_EQ(rows_.size(), 20u);
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    EXPECT_EQ(rows_[i].values, seen[1 + 3 * i]) << "row " << i + 1;
   }
   EXPECT_EQ(seen[10], seen[9]);
   EXPECT_NE(seen[1], seen[58]);  // the sensor's values move, so the rows tell ticks apart
 
-  const BiffFile sheet = ParseBiff(ReadBytes(folder / "sim.xls"));
+  const BiffFile sheet = ParseBiff(ReadBytes(folder_ / "sim.xls"));
   ASSERT_TRUE(sheet.wellFormed);
   EXPECT_EQ(sheet.At(5, 1)->number, 20);
-  EXPECT_EQ(sheet.At(9, 2)->text, record.fahrenheit ? "F" : "C");
+  EXPECT_EQ(sheet.At(9, 2)->text, record_.fahrenheit ? "F" : "C");
   EXPECT_EQ(sheet.At(13, 4)->number, static_cast<double>(seen[10][kChannelDewPoint]));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "sim.csv"));
+}
+
+// Reads the CSV on disk each time the recorder has stored a row.
+class CsvOnVirtualSensor : public RecordingOnVirtualSensor {
+ protected:
+  void OnRow(const RecordedRow& row) override {
+    RecordingOnVirtualSensor::OnRow(row);
+    const Bytes bytes = ReadBytes(folder_ / "sim.csv");
+    onDisk_.emplace_back(bytes.begin(), bytes.end());
+  }
+  std::vector<std::string> onDisk_;  // the CSV's content right after each row
+};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+TEST_F(CsvOnVirtualSensor, EveryRowIsInTheCsvAsItIsTaken) {
+  ASSERT_TRUE(Start(true));
+  for (int tick = 1; tick <= 61; ++tick) Tick(tick);
+  EXPECT_EQ(logging_.state(), CLogging::State::kIdle);
+  ASSERT_EQ(rows_.size(), 20u);
+  ASSERT_EQ(onDisk_.size(), rows_.size());
+
+  const std::string header = "No.,Time,CH 1 [" + logging_.unitTexts()[0] + "],CH 2 [" +
+                             logging_.unitTexts()[1] + "],CH 3 [" + logging_.unitTexts()[2] +
+                             "],CH 4 [" + logging_.unitTexts()[3] + "]\r\n";
+  std::string expected = header;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    SCOPED_TRACE(i + 1);
+    const RecordedRow& row = rows_[i];
+    // The file ends with this row, complete, and holds every row before it.
+    const std::string line = onDisk_[i].substr(expected.size());
+    ASSERT_EQ(onDisk_[i].substr(0, expected.size()), expected);
+    ASSERT_GE(line.size(), 2u);
+    EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+    const std::vector<std::string> fields = Split(line.substr(0, line.size() - 2), ',');
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[0], std::to_string(row.number));
+    // Taken right after the poll of its tick, 1 + 3 * i.
+    const int s = kStartSecondOfDay + 3 * static_cast<int>(i);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "2024-03-05T%02d:%02d:%02d+01:00", s / 3600, s / 60 % 60,
+                  s % 60);
+    EXPECT_EQ(fields[1], stamp);
+    EXPECT_EQ(fields[1].substr(11, 8), row.time);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+      EXPECT_EQ(std::strtof(fields[2 + ch].c_str(), nullptr), row.values[ch]) << fields[2 + ch];
+    }
+    expected = onDisk_[i];
+  }
+  // The sheet and the CSV hold the same rows.
+  const Bytes csv = ReadBytes(folder_ / "sim.csv");
+  EXPECT_EQ(std::string(csv.begin(), csv.end()), expected);
+  const BiffFile sheet = ParseBiff(ReadBytes(folder_ / "sim.xls"));
+  ASSERT_TRUE(sheet.wellFormed);
+  EXPECT_EQ(sheet.At(5, 1)->number, 20);
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    EXPECT_EQ(sheet.At(10 + static_cast<int>(i), 4)->number,
+              static_cast<double>(rows_[i].values[kChannelDewPoint]));
+  }
 }
 
 }  // namespace

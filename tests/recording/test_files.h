@@ -12,17 +12,18 @@
 #include <vector>
 
 #include "support/biff_reader.h"
+#include "support/fast_temp_base.h"
 
 namespace korvin::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder per test, removed afterwards.
+// A fresh folder per test below the temp folder (or `base`), removed afterwards.
 class TempFolder {
  public:
-  TempFolder() {
+  explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
     static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
+    path_ = base /
             ("korvin-recording-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
