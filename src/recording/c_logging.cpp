@@ -104,8 +104,14 @@ std::string FileWriteFailureText(const FileWrite& write) {
   const std::string rows =
       std::to_string(write.rowsInFile) + " of " + std::to_string(write.rowsRecorded) + " rows";
   if (write.kind == FileKind::kCsv) {
-    text += "The file holds " + rows + ".";
-    if (!write.final) text += " The rows it did not take are written as soon as it takes them.";
+    // Rows the CSV did not take wait for it while the recording goes on.
+    if (write.final) {
+      text += "The file holds " + rows + ".";
+    } else if (write.rowsRecorded == 0) {
+      text += "The rows are written as soon as the file takes them.";
+    } else {
+      text += "The file holds " + rows + "; the others are written as soon as it takes them.";
+    }
   } else if (write.rowsInFile > 0) {
     text += "The file keeps its last safe copy: " + rows + ".";
   } else {

@@ -140,7 +140,7 @@ TEST_F(CsvOnVirtualSensor, EveryRowIsInTheCsvAsItIsTaken) {
     EXPECT_EQ(fields[0], std::to_string(row.number));
     // Taken right after the poll of its tick, 1 + 3 * i.
     const int s = kStartSecondOfDay + 3 * static_cast<int>(i);
-    char stamp[32];
+    char stamp[48];
     std::snprintf(stamp, sizeof stamp, "2024-03-05T%02d:%02d:%02d+01:00", s / 3600, s / 60 % 60,
                   s % 60);
     EXPECT_EQ(fields[1], stamp);

@@ -68,6 +68,25 @@ inline Bytes ReadBytes(const std::filesystem::path& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A CSV file as its lines (without their "\r\n"); `tail` holds what follows the last line
+// break, a torn line.
+struct CsvText {
+  std::vector<std::string> lines;
+  std::string tail;
+};
+
+inline CsvText ReadCsv(const std::filesystem::path& file) {
+  const Bytes bytes = ReadBytes(file);
+  const std::string text(bytes.begin(), bytes.end());
+  CsvText csv;
+  size_t begin = 0;
+  for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+    csv.lines.push_back(text.substr(begin, end - begin));
+  }
+  csv.tail = text.substr(begin);
+  return csv;
+}
+
 inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
