@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "recorder_rig.h"
 #include "recording/c_logging.h"
 #include "support/child_process.h"
 #include "test_files.h"
@@ -31,10 +32,6 @@ std::vector<std::string> Fields(const std::string& line) {
   std::istringstream in(line);
   for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
   return fields;
-}
-
-std::array<float, kChannelCount> ValuesAt(int tick) {
-  return {20.0f + 0.1f * tick, 5.5f * tick, -40.0f - 0.25f * tick, 7.0f + 0.01f * tick};
 }
 
 RecordSettings Settings(int hours, int minutes, int interval, const std::string& name,
@@ -167,45 +164,24 @@ TEST(CsvFileTest, AWriteCutShortLeavesOnlyWholeLines) {
   EXPECT_TRUE(text.tail.empty());
 }
 
-// Drives the recorder on counted ticks; the local time is 05.03.2024 08:30:00 (UTC+1) plus the
-// tick.
-class CsvRecorder : public ::testing::Test {
+// The recorder on counted ticks at UTC+1, with the rows and the writes of the sheet and the CSV.
+class CsvRecorder : public RecorderRig {
  protected:
   explicit CsvRecorder(const std::filesystem::path& base = std::filesystem::temp_directory_path(),
                        int checkpointTicks = 60)
-      : folder_(base), logging_(Options(checkpointTicks)) {
+      : RecorderRig(base, checkpointTicks, kOneHour) {
     logging_.SetRowCallback([this](const RecordedRow& row) { rows_.push_back(row); });
     logging_.SetFileCallback([this](const FileWrite& write) {
       (write.kind == FileKind::kCsv ? csvWrites_ : sheetWrites_).push_back(write);
     });
   }
 
-  LoggingOptions Options(int checkpointTicks) {
-    LoggingOptions options;
-    options.folder = folder_.path();
-    options.checkpointTicks = checkpointTicks;
-    options.localTime = [this] {
-      const int s = 8 * kOneHour + 30 * 60 + tick_;
-      return LocalDateTime{2024, 3, 5, s / kOneHour, s / 60 % 60, s % 60, kOneHour};
-    };
-    return options;
-  }
-  void Tick() {
-    ++tick_;
-    logging_.Tick(ValuesAt(tick_));
-  }
-  void TickUntilIdle() {
-    while (logging_.state() != CLogging::State::kIdle) Tick();
-  }
   int CsvReports() const {
     int reports = 0;
     for (const FileWrite& write : csvWrites_) reports += write.report ? 1 : 0;
     return reports;
   }
 
-  TempFolder folder_;
-  int tick_ = 0;
-  CLogging logging_;
   std::vector<RecordedRow> rows_;
   std::vector<FileWrite> sheetWrites_;
   std::vector<FileWrite> csvWrites_;
