@@ -150,6 +150,7 @@ bool CLogging::Start(const RecordSettings& settings, const ChannelUnitTexts& uni
   average_ = settings.average;
   units_ = units;
   rowCount_ = 0;
+  sheetRows_ = 0;
   sheetFull_ = false;
   sheetFullNews_ = false;
   csv_ = settings.csv;

@@ -141,11 +141,9 @@ class CLogging {
   int rowCount() const { return rowCount_; }
   // Rows in the sheet: all rows, but at most kMaxRecordedRows.
   int sheetRowCount() const { return sheetRows_; }
-  bool sheetFull() const { return sheetFull_; }
   // Rows the file on disk holds (the last write of this recording that succeeded).
   int rowsInFile() const { return rowsInFile_; }
-  // The recording also writes CSV (the last one, once it has ended).
-  bool writesCsv() const { return csv_; }
+  // The CSV of the recording that writes one (the last one, once it has ended).
   const std::filesystem::path& csvPath() const { return csvFile_.path(); }
   // Rows the CSV on disk holds.
   int csvRowsInFile() const;
