@@ -107,27 +107,6 @@ TEST(CsvLines, NumbersReadBackAsTheSameFloat) {
   }
 }
 
-TEST(CsvFileTest, LinesWaitWhileSomethingIsInTheWay) {
-  TempFolder folder;
-  const auto path = folder / "run.csv";
-  std::filesystem::create_directory(path);
-  CsvFile csv;
-  EXPECT_FALSE(csv.Start(path, "h"));
-  EXPECT_EQ(csv.error(), std::errc::is_a_directory);
-  EXPECT_FALSE(csv.Append("1"));
-  EXPECT_FALSE(csv.Append("2"));
-  EXPECT_EQ(csv.linesInFile(), 0);
-  EXPECT_EQ(csv.linesWaiting(), 3);
-  std::filesystem::remove(path);
-  EXPECT_TRUE(csv.Append("3"));
-  EXPECT_EQ(csv.linesInFile(), 4);
-  EXPECT_EQ(csv.linesWaiting(), 0);
-  EXPECT_TRUE(csv.Close());
-  const CsvText text = ReadCsv(path);
-  EXPECT_EQ(text.lines, (std::vector<std::string>{"h", "1", "2", "3"}));
-  EXPECT_TRUE(text.tail.empty());
-}
-
 TEST(CsvFileTest, AWriteCutShortLeavesOnlyWholeLines) {
   TempFolder folder;
   const auto path = folder / "cut.csv";
