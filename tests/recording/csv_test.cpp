@@ -79,8 +79,8 @@ TEST(CsvLines, TheComputersClockGivesItsOffset) {
     const char* zone;  // POSIX form: the name, then the hours to add to reach UTC
     int offsetSeconds;
   };
-  for (const Case& c :
-       {Case{"KRV-5:45", 5 * kOneHour + 45 * 60}, Case{"KRV+3:30", -12600}, Case{"UTC0", 0}}) {
+  for (const Case& c : {Case{"KRV-5:45", 5 * kOneHour + 45 * 60},
+                        Case{"KRV+3:30", -(3 * kOneHour + 30 * 60)}, Case{"UTC0", 0}}) {
     SCOPED_TRACE(c.zone);
     setenv("TZ", c.zone, 1);
     tzset();
