@@ -1,7 +1,9 @@
 // Recording figures, printed:
 //  1. the recorder on simulated ticks at the most rows one recording holds (16,360 at 3 s), its
 //     tick time and the write of its file;
-//  2. the worst case the file format can carry: 65,000 data rows of the recorder's layout, built
+//  2. the CSV beside the sheet: the time one row takes to be written and synced to the disk
+//     (the recorder spends it once per row, at most every 3 s);
+//  3. the worst case the file format can carry: 65,000 data rows of the recorder's layout, built
 //     and written safely (temporary file, sync, rename). The last two lines are its write time
 //     and the peak memory of the whole run.
 //
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "recording/c_logging.h"
+#include "recording/csv_file.h"
 #include "recording/sheet_file.h"
 
 namespace {
@@ -30,6 +33,7 @@ constexpr int32_t kMinutes = 38;
 constexpr int32_t kInterval = 3;
 constexpr int kRecorderRows = 16360;
 constexpr int kFormatRows = 65000;
+constexpr int kCsvRows = 500;
 constexpr int kFirstDataRow = 10;
 constexpr int kChannels = 4;
 constexpr double kKiBPerMiB = 1024.0;
@@ -80,6 +84,22 @@ bool BenchRecorder(const fs::path& folder) {
   return true;
 }
 
+bool BenchCsv(const fs::path& folder) {
+  korvin::CsvFile csv;
+  if (!csv.Start(folder / "rows.csv", korvin::CsvHeaderLine({"C", "g/kg", "C Td", "barg"}))) {
+    return false;
+  }
+  const korvin::LocalDateTime time{2024, 3, 5, 8, 30, 0, 3600};
+  const Clock::time_point start = Clock::now();
+  for (int i = 1; i <= kCsvRows; ++i) {
+    if (!csv.Append(korvin::CsvRowLine(i, time, {21.5f + i, 8.25f, -40.125f, 7.0f}))) return false;
+  }
+  const double ms = MsSince(start);
+  std::printf("csv rows: %d\n", kCsvRows);
+  std::printf("csv ms per synced row: %.3f\n", ms / kCsvRows);
+  return csv.Close();
+}
+
 bool BenchFormatLimit(const fs::path& folder, double& writeMs) {
   miniexcel::excelSheet sheet;
   sheet.Cell(0, 0).SetText("ROVA KELD data recording");
@@ -112,7 +132,7 @@ int main(int argc, char** argv) {
   fs::create_directories(folder);
 
   double writeMs = 0;
-  const bool ok = BenchRecorder(folder) && BenchFormatLimit(folder, writeMs);
+  const bool ok = BenchRecorder(folder) && BenchCsv(folder) && BenchFormatLimit(folder, writeMs);
   std::error_code error;
   if (ownFolder) fs::remove_all(folder, error);
   if (!ok) return 1;

@@ -50,6 +50,8 @@ std::optional<Rgb> MainWindowForm::NewFirmwareColour() const {
   return HighlightWhen(newFirmware, mainwindow::kYes);
 }
 std::optional<Rgb> MainWindowForm::LoggingStatusColour() const {
+  // A full sheet is still a running recording: the CSV takes the rows.
+  if (loggingStatus == CLogging::kStatusSheetFull) return kHighlightColour;
   return HighlightWhen(loggingStatus, CLogging::kStatusRunning);
 }
 
@@ -86,7 +88,8 @@ CMeridoDlg::CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging
   form_.loggingStatus = CLogging::kStatusStopped;
   form_.calibrationData.visible = options_.factory;
   logging_.SetFileCallback([this](const FileWrite& write) {
-    if (write.report) pendingFileMessage_ = FileWriteFailureText(write);
+    if (write.report)
+      pendingFileMessages_[static_cast<size_t>(write.kind)] = FileWriteFailureText(write);
   });
 }
 
@@ -95,9 +98,16 @@ CMeridoDlg::~CMeridoDlg() {
 }
 
 void CMeridoDlg::ShowFileMessage() {
-  if (pendingFileMessage_.empty() || showingFileMessage_) return;
-  const std::string text = std::move(pendingFileMessage_);
-  pendingFileMessage_.clear();
+  if (showingFileMessage_) return;
+  // The sheet and the CSV may both have failed in one call: one box tells both.
+  std::string text;
+  for (std::string& message : pendingFileMessages_) {
+    if (message.empty()) continue;
+    if (!text.empty()) text += '\n';
+    text += message;
+    message.clear();
+  }
+  if (text.empty()) return;
   ScopedFlag showing(showingFileMessage_);
   ui_.Message(text);
 }
@@ -302,6 +312,7 @@ void CMeridoDlg::RecorderTick() {
     form_.onOff.enabled = true;
     form_.loggingStatus = logging_.StatusText();
   }
+  if (logging_.TakeSheetFull()) form_.loggingStatus = logging_.StatusText();
   ShowFileMessage();
 }
 

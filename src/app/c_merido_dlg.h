@@ -306,7 +306,8 @@ class CMeridoDlg {
   UpdateChecker updateChecker_;
   OnlinePoller poller_;
   bool connected_ = false;
-  std::string pendingFileMessage_;
+  // The latest failure to tell of the sheet and of the CSV (by FileKind).
+  std::array<std::string, kFileKindCount> pendingFileMessages_;
   bool showingFileMessage_ = false;
 };
 

@@ -36,7 +36,8 @@ CRecordView::CRecordView(CRecord& dialog, QWidget* parent) : QDialog(parent), di
   description_->setFixedHeight(description_->fontMetrics().lineSpacing() * kDescriptionLines +
                                2 * description_->frameWidth() + 8);
   connect(description_, &QPlainTextEdit::textChanged, this, &CRecordView::LimitDescription);
-  average_ = new QCheckBox(QStringLiteral("Record average value"), this);
+  average_ = new QCheckBox(QString::fromLatin1(CRecord::kLabelAverage), this);
+  csv_ = new QCheckBox(QString::fromLatin1(CRecord::kLabelCsv), this);
 
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel(QStringLiteral("hh"), this), 0, 1, Qt::AlignHCenter);
@@ -53,6 +54,7 @@ CRecordView::CRecordView(CRecord& dialog, QWidget* parent) : QDialog(parent), di
   grid->addWidget(new QLabel(QStringLiteral("Description:"), this), 4, 0, Qt::AlignTop);
   grid->addWidget(description_, 4, 1, 1, 3);
   grid->addWidget(average_, 5, 1, 1, 3);
+  grid->addWidget(csv_, 6, 1, 1, 3);
   grid->setColumnStretch(3, 1);
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -81,6 +83,7 @@ void CRecordView::Push() {
   description.replace(kStoredLineBreak, kEditLineBreak);
   description_->setPlainText(description);
   average_->setChecked(form.average);
+  csv_->setChecked(form.csv);
 }
 
 void CRecordView::Pull() {
@@ -93,6 +96,7 @@ void CRecordView::Pull() {
   description.replace(kEditLineBreak, kStoredLineBreak);
   form.description = description.toStdString();
   form.average = average_->isChecked();
+  form.csv = csv_->isChecked();
 }
 
 // The fields take what the settings file holds: code page 936 bytes, where a Chinese character

@@ -10,8 +10,9 @@ class QPlainTextEdit;
 
 namespace korvin {
 
-// "Logging properties": record time (hh, mm), interval, file name, description and the average
-// check box. "OK" pulls the fields into the form and closes only when CRecord::OnOk accepts.
+// "Logging properties": record time (hh, mm), interval, file name, description, the average
+// check box and "Also write CSV" below it. "OK" pulls the fields into the form and closes only
+// when CRecord::OnOk accepts.
 class CRecordView final : public QDialog {
   Q_OBJECT
 
@@ -24,6 +25,7 @@ class CRecordView final : public QDialog {
   QLineEdit* fileNameField() const { return fileName_; }
   QPlainTextEdit* descriptionField() const { return description_; }
   QCheckBox* averageBox() const { return average_; }
+  QCheckBox* csvBox() const { return csv_; }
 
  public slots:
   void accept() override;
@@ -41,6 +43,7 @@ class CRecordView final : public QDialog {
   QLineEdit* fileName_;
   QPlainTextEdit* description_;
   QCheckBox* average_;
+  QCheckBox* csv_;
 };
 
 }  // namespace korvin

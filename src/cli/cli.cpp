@@ -51,10 +51,12 @@ constexpr char kUsage[] =
     "  info                 identity as the main window shows it\n"
     "  watch [--count N]    online values once a second, N lines (default 10)\n"
     "  record --hours H --minutes M --interval S [--average] --file NAME\n"
-    "         [--description TEXT]\n"
+    "         [--description TEXT] [--csv]\n"
     "                       record the online values into NAME.xls (replaced if it exists),\n"
     "                       one printed line per stored row; at least 3 s between rows, at\n"
     "                       most 16374 rows\n"
+    "                       --csv: every row also goes to NAME.csv as it is taken; the CSV\n"
+    "                       has no row limit and goes on when the sheet is full\n"
     "\n"
     "Ctrl-C (SIGINT) or SIGTERM stops info, watch or record: a recording writes its file, the\n"
     "sensor is disconnected. A second one ends the program at once.\n"
@@ -134,6 +136,8 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
       field = static_cast<int32_t>(*n);
     } else if (a == "--average") {
       o.record.average = true;
+    } else if (a == "--csv") {
+      o.record.csv = true;
     } else if (a == "--file") {
       auto v = value("--file");
       if (!v) return std::nullopt;
@@ -229,8 +233,9 @@ int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord
   CLogging logging;
   logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
   bool written = false;
+  bool csvWritten = false;
   logging.SetFileCallback([&](const FileWrite& write) {
-    if (write.final) written = write.ok;
+    if (write.final) (write.kind == FileKind::kCsv ? csvWritten : written) = write.ok;
     if (write.report) ui.Message(FileWriteFailureText(write));
   });
   const std::filesystem::path path = SpreadsheetPath({}, options.record.fileName);
@@ -255,18 +260,28 @@ int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord
       break;
     }
     logging.Tick(record.online);
+    if (logging.TakeSheetFull()) {
+      err << "korvin-cli: " << path.string() << " is full at " << kMaxRecordedRows
+          << " rows; the recording goes on in " << logging.csvPath().string() << std::endl;
+    }
     if (logging.TakeFinished()) break;
   }
   // At the end of the record time the file is written at the next tick; at an early end now.
   if (endedBy == nullptr) logging.Tick(record.online);
   logging.Finish();
+  const bool csv = options.record.csv;
   if (written) out << "written: " << path.string() << std::endl;
+  if (csv && csvWritten) out << "written: " << logging.csvPath().string() << std::endl;
   if (endedBy != nullptr) {
     err << "korvin-cli: the recording ended early, by " << endedBy << ": " << path.string()
-        << " holds " << logging.rowsInFile() << " of " << logging.rowCount() << " rows"
-        << std::endl;
+        << " holds " << logging.rowsInFile() << " of " << logging.rowCount() << " rows";
+    if (csv) {
+      err << ", " << logging.csvPath().string() << " " << logging.csvRowsInFile() << " of "
+          << logging.rowCount();
+    }
+    err << std::endl;
   }
-  return written && endedBy == nullptr ? kExitOk : kExitFailure;
+  return written && (!csv || csvWritten) && endedBy == nullptr ? kExitOk : kExitFailure;
 }
 
 // Prints the online values once a second; a failed poll prints as such.

@@ -35,6 +35,9 @@ class WritableFile {
 
   // The first failure since the file was opened (errno of the call that failed).
   const std::error_code& error() const { return error_; }
+  // Forgets the failures so far, for a file that goes on being written once they are over: the
+  // next failure is the one error() tells, and Close() answers for the writes after this.
+  void ClearError() { error_.clear(); }
 
  private:
   bool Fail();

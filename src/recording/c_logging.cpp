@@ -1,5 +1,7 @@
 #include "recording/c_logging.h"
 
+#include <algorithm>
+
 #include "platform/cp936.h"
 #include "recording/sheet_file.h"
 #include "tables/units.h"
@@ -99,9 +101,19 @@ std::string FileWriteFailureText(const FileWrite& write) {
   if (write.error) text += " (" + write.error.message() + ")";
   text += ". ";
   if (!write.final) text += "The recording goes on. ";
-  if (write.rowsInFile > 0) {
-    text += "The file keeps its last safe copy: " + std::to_string(write.rowsInFile) + " of " +
-            std::to_string(write.rowsRecorded) + " rows.";
+  const std::string rows =
+      std::to_string(write.rowsInFile) + " of " + std::to_string(write.rowsRecorded) + " rows";
+  if (write.kind == FileKind::kCsv) {
+    // Rows the CSV did not take wait for it while the recording goes on.
+    if (write.final) {
+      text += "The file holds " + rows + ".";
+    } else if (write.rowsRecorded == 0) {
+      text += "The rows are written as soon as the file takes them.";
+    } else {
+      text += "The file holds " + rows + "; the others are written as soon as it takes them.";
+    }
+  } else if (write.rowsInFile > 0) {
+    text += "The file keeps its last safe copy: " + rows + ".";
   } else {
     text += "None of the " + std::to_string(write.rowsRecorded) + " rows are in the file.";
   }
@@ -130,18 +142,26 @@ bool CLogging::Start(const RecordSettings& settings, const ChannelUnitTexts& uni
   if (active_ || CheckRecordSettings(settings)) return false;
   // A stop shortly before this start leaves the previous sheet unwritten; write it now so the
   // two recordings stay apart.
-  if (headerWritten_) {
-    headerWritten_ = false;
-    WriteFile(true);
-  }
+  WriteFinalFiles();
   filePath_ = SpreadsheetPath(options_.folder, settings.fileName);
   description_ = settings.description;
   interval_ = settings.interval;
   remaining_ = RecordDurationSeconds(settings);
   average_ = settings.average;
   units_ = units;
+  rowCount_ = 0;
+  sheetRows_ = 0;
+  sheetFull_ = false;
+  sheetFullNews_ = false;
+  csv_ = settings.csv;
+  lastCsvWriteFailed_ = false;
   finished_ = false;
   active_ = true;
+  // The CSV is replaced now, as the logging properties emptied the sheet at OK.
+  if (csv_) {
+    ReportCsv(csvFile_.Start(CsvPath(options_.folder, settings.fileName), CsvHeaderLine(units_)),
+              false);
+  }
   return true;
 }
 
@@ -161,30 +181,38 @@ bool CLogging::TakeFinished() {
   return finished;
 }
 
+bool CLogging::TakeSheetFull() {
+  const bool news = sheetFullNews_;
+  sheetFullNews_ = false;
+  return news;
+}
+
+const char* CLogging::StatusText() const {
+  if (!active_) return kStatusStopped;
+  return sheetFull_ ? kStatusSheetFull : kStatusRunning;
+}
+
+int CLogging::csvRowsInFile() const {
+  return std::max(0, csvFile_.linesInFile() - 1);  // less the header
+}
+
 void CLogging::Finish() {
   active_ = false;
-  if (headerWritten_) {
-    headerWritten_ = false;
-    WriteFile(true);
-  }
+  WriteFinalFiles();
 }
 
 void CLogging::SaveNow() {
-  if (!headerWritten_) return;
   if (!active_) {
-    headerWritten_ = false;
-    WriteFile(true);
-  } else if (rowsSinceCheckpoint_ > 0) {
-    WriteFile(false);
+    WriteFinalFiles();
+    return;
   }
+  if (headerWritten_ && rowsSinceCheckpoint_ > 0) WriteFile(false);
+  if (csvFile_.linesWaiting() > 0) ReportCsv(csvFile_.Retry(), false);
 }
 
 void CLogging::Tick(const std::array<float, kChannelCount>& online) {
   if (!active_) {
-    if (headerWritten_) {
-      headerWritten_ = false;
-      WriteFile(true);
-    }
+    WriteFinalFiles();
     return;
   }
   if (!headerWritten_) BuildHeader();
@@ -196,9 +224,10 @@ void CLogging::Tick(const std::array<float, kChannelCount>& online) {
     return;
   }
   if (countdown_ == 0) {
-    // Settings that pass the checks never get here; a row past the sheet's last row would make
-    // the file unreadable, so the recording ends instead.
-    if (nextRow_ >= kSheetRowLimit) {
+    // A row past the sheet's last row would make the file unreadable. With the CSV the rows go
+    // on there alone; without it settings that pass the checks never get here, and the
+    // recording ends.
+    if (nextRow_ >= kSheetRowLimit && !csv_) {
       EndByTime();
       return;
     }
@@ -230,6 +259,7 @@ void CLogging::BuildHeader() {
   nextRow_ = kFirstDataRow;
   countdown_ = 1;
   rowCount_ = 0;
+  sheetRows_ = 0;
   sums_.fill(0);
   sampleCount_ = 0;
   ticksSinceCheckpoint_ = 0;
@@ -252,8 +282,8 @@ void CLogging::Sample(const std::array<float, kChannelCount>& online) {
 void CLogging::StoreRow() {
   RecordedRow row;
   row.number = ++rowCount_;
-  row.sheetRow = nextRow_++;
-  row.time = FormatSheetTime(options_.localTime());
+  const LocalDateTime now = options_.localTime();
+  row.time = FormatSheetTime(now);
   for (int ch = 0; ch < kChannelCount; ++ch) {
     row.values[ch] = sums_[ch] / static_cast<float>(sampleCount_);
   }
@@ -261,12 +291,21 @@ void CLogging::StoreRow() {
   sums_.fill(0);
   sampleCount_ = 0;
 
-  SetNumber(row.sheetRow, kColumnNumber, row.number);
-  SetText(row.sheetRow, kColumnTime, row.time, miniexcel::kAttributesRightAligned);
-  for (int ch = 0; ch < kChannelCount; ++ch) {
-    SetNumber(row.sheetRow, kColumnFirstChannel + ch, row.values[ch]);
+  row.inSheet = nextRow_ < kSheetRowLimit;
+  if (row.inSheet) {
+    row.sheetRow = nextRow_++;
+    ++sheetRows_;
+    SetNumber(row.sheetRow, kColumnNumber, row.number);
+    SetText(row.sheetRow, kColumnTime, row.time, miniexcel::kAttributesRightAligned);
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+      SetNumber(row.sheetRow, kColumnFirstChannel + ch, row.values[ch]);
+    }
+    ++rowsSinceCheckpoint_;
+  } else if (!sheetFull_) {
+    sheetFull_ = true;
+    sheetFullNews_ = true;
   }
-  ++rowsSinceCheckpoint_;
+  if (csv_) ReportCsv(csvFile_.Append(CsvRowLine(row.number, now, row.values)), false);
   if (onRow_) onRow_(row);
 }
 
@@ -275,21 +314,46 @@ void CLogging::EndByTime() {
   finished_ = true;
 }
 
+void CLogging::WriteFinalFiles() {
+  if (headerWritten_) {
+    headerWritten_ = false;
+    WriteFile(true);
+  }
+  if (csvFile_.started()) ReportCsv(csvFile_.Close(), true);
+}
+
 void CLogging::WriteFile(bool final) {
   SetText(kRowValues, kColumnLabel, kLabelValues);
-  SetNumber(kRowValues, kColumnContent, rowCount_);
+  SetNumber(kRowValues, kColumnContent, sheetRows_);
   FileWrite write;
   write.path = filePath_;
   write.final = final;
-  write.rowsRecorded = rowCount_;
+  write.rowsRecorded = sheetRows_;
   write.ok = WriteSheetFile(sheet_, filePath_, &write.error);
-  if (write.ok) rowsInFile_ = rowCount_;
+  if (write.ok) rowsInFile_ = sheetRows_;
   write.rowsInFile = rowsInFile_;
   write.report = !write.ok && (final || !lastWriteFailed_);
   lastWriteFailed_ = !write.ok;
   ticksSinceCheckpoint_ = 0;
   rowsSinceCheckpoint_ = 0;
   if (final) sheet_.Clear();
+  if (onFile_) onFile_(write);
+}
+
+void CLogging::ReportCsv(bool ok, bool final) {
+  const bool failedBefore = lastCsvWriteFailed_;
+  lastCsvWriteFailed_ = !ok;
+  // A row that gets through is no news; the first failure of a run and the end of the file are.
+  if (ok && !final) return;
+  FileWrite write;
+  write.kind = FileKind::kCsv;
+  write.path = csvFile_.path();
+  write.ok = ok;
+  write.final = final;
+  write.rowsRecorded = rowCount_;
+  write.rowsInFile = csvRowsInFile();
+  if (!ok) write.error = csvFile_.error();
+  write.report = !ok && (final || !failedBefore);
   if (onFile_) onFile_(write);
 }
 

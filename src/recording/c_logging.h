@@ -10,6 +10,7 @@
 #include "device/device_record.h"
 #include "device/update_check.h"
 #include "platform/ui.h"
+#include "recording/csv_file.h"
 #include "recording/local_time.h"
 #include "recording/record_settings.h"
 #include "recording/spreadsheet/excel_sheet.h"
@@ -33,17 +34,26 @@ ChannelUnitTexts MakeChannelUnitTexts(const OnlineUnitLabels& labels);
 // One data row as it was stored, for callers that report progress.
 struct RecordedRow {
   int number = 0;                             // 1, 2, ...
-  int sheetRow = 0;                           // 10, 11, ...
+  int sheetRow = 0;                           // 10, 11, ...; 0 when the row is not in the sheet
   std::string time;                           // "hh:mm:ss"
   std::array<float, kChannelCount> values{};  // CH 1 ... CH 4
+  bool inSheet = true;                        // false once the sheet is full (the CSV has it)
 };
 
-// One write of the recording's file, for callers that report it.
+enum class FileKind {
+  kSheet,  // NAME.xls
+  kCsv,    // NAME.csv beside it
+};
+inline constexpr size_t kFileKindCount = 2;
+
+// One write of the recording's file, for callers that report it. The sheet reports every write;
+// the CSV, which takes a line per row, reports its failures and its end.
 struct FileWrite {
+  FileKind kind = FileKind::kSheet;
   std::filesystem::path path;
   bool ok = false;
-  bool final = false;     // false for the safe copies written while recording
-  int rowsRecorded = 0;   // rows of the recording so far
+  bool final = false;     // false for the safe copies (the rows) written while recording
+  int rowsRecorded = 0;   // rows of the recording so far that belong in this file
   int rowsInFile = 0;     // rows the file on disk holds now: after a failure, the last safe copy
   std::error_code error;  // why a write failed
   // The user should hear of it: every failed final write, and the first failed safe copy after
@@ -62,7 +72,9 @@ struct LoggingOptions {
 };
 
 // The recorder: samples the four online values once a tick, stores a row every interval and
-// writes the sheet as a BIFF2 file when the record time is over or the user stops.
+// writes the sheet as a BIFF2 file when the record time is over or the user stops. With "Also
+// write CSV" every row also goes to NAME.csv the moment it is taken; the CSV goes on after the
+// sheet is full, which then keeps its first kMaxRecordedRows rows.
 //
 // Main window use (all on the UI thread):
 //   "Start recording" pressed, !active(): open the logging properties (CRecord); when accepted,
@@ -71,7 +83,8 @@ struct LoggingOptions {
 //   "Record off" pressed, active(): AskStop(ui); when true, caption ButtonCaption(), enable
 //       "On", status StatusText().
 //   Timer 8001: poll, then Tick(record.online); then if TakeFinished(): caption
-//       ButtonCaption(), enable "On", status StatusText().
+//       ButtonCaption(), enable "On", status StatusText(); if TakeSheetFull(): status
+//       StatusText().
 //   Window closing: Finish() (the destructor does it as well, without calling back).
 class CLogging {
  public:
@@ -79,6 +92,8 @@ class CLogging {
   static constexpr const char* kCaptionStop = "Record off";
   static constexpr const char* kStatusRunning = "running";
   static constexpr const char* kStatusStopped = "stop";
+  // Still recording, into the CSV only.
+  static constexpr const char* kStatusSheetFull = "sheet full";
   static constexpr const char* kStopQuestion = "Do you want to stop recording?";
 
   enum class State {
@@ -110,6 +125,8 @@ class CLogging {
   void Tick(const std::array<float, kChannelCount>& online);
   // True once after the record time ran out (the main window then restores its buttons).
   bool TakeFinished();
+  // True once when the first row did not fit the sheet any more (it went to the CSV only).
+  bool TakeSheetFull();
   // Stops and writes a pending file now instead of at the next tick.
   void Finish();
   // For callers whose ticks stop (polling switched off or ended by failed polls): the file of a
@@ -120,10 +137,16 @@ class CLogging {
   State state() const;
   bool active() const { return active_; }
   const char* ButtonCaption() const { return active_ ? kCaptionStop : kCaptionStart; }
-  const char* StatusText() const { return active_ ? kStatusRunning : kStatusStopped; }
+  const char* StatusText() const;
   int rowCount() const { return rowCount_; }
+  // Rows in the sheet: all rows, but at most kMaxRecordedRows.
+  int sheetRowCount() const { return sheetRows_; }
   // Rows the file on disk holds (the last write of this recording that succeeded).
   int rowsInFile() const { return rowsInFile_; }
+  // The CSV of the recording that writes one (the last one, once it has ended).
+  const std::filesystem::path& csvPath() const { return csvFile_.path(); }
+  // Rows the CSV on disk holds.
+  int csvRowsInFile() const;
   int64_t remainingSeconds() const { return remaining_; }
   const std::filesystem::path& filePath() const { return filePath_; }
   const ChannelUnitTexts& unitTexts() const { return units_; }
@@ -136,7 +159,11 @@ class CLogging {
   void Sample(const std::array<float, kChannelCount>& online);
   void StoreRow();
   void EndByTime();
+  // The end of a recording: the sheet, when it has a header, and the CSV are written.
+  void WriteFinalFiles();
   void WriteFile(bool final);
+  // Tells the file callback of a CSV write that failed and of the CSV's end.
+  void ReportCsv(bool ok, bool final);
   void SetText(int row, int column, const std::string& text,
                const miniexcel::CellAttributes& attributes = miniexcel::kAttributesNone);
   void SetNumber(int row, int column, double value);
@@ -152,6 +179,9 @@ class CLogging {
   int32_t countdown_ = 0;
   int nextRow_ = kFirstDataRow;
   int rowCount_ = 0;
+  int sheetRows_ = 0;
+  bool sheetFull_ = false;
+  bool sheetFullNews_ = false;
   std::array<float, kChannelCount> sums_{};
   int sampleCount_ = 0;
   ChannelUnitTexts units_;
@@ -161,6 +191,9 @@ class CLogging {
   int rowsSinceCheckpoint_ = 0;
   int rowsInFile_ = 0;
   bool lastWriteFailed_ = false;
+  bool csv_ = false;
+  CsvFile csvFile_;
+  bool lastCsvWriteFailed_ = false;
   RowCallback onRow_;
   FileCallback onFile_;
 };

@@ -40,6 +40,7 @@ void CRecord::Open() {
   form_.fileName = settings_.fileName;
   form_.description = settings_.description;
   form_.average = settings_.average;
+  form_.csv = settings_.csv;
   accepted_ = false;
 }
 
@@ -52,6 +53,7 @@ bool CRecord::OnOk() {
   next.fileName = form_.fileName;
   next.description = form_.description;
   next.average = form_.average;
+  next.csv = form_.csv;
 
   if (auto message = CheckRecordSettings(next)) {
     ui_.Message(*message);
@@ -66,9 +68,9 @@ bool CRecord::OnOk() {
   }
   const std::filesystem::path spreadsheet = SpreadsheetPath(folder_, next.fileName);
   std::error_code error;
-  if (std::filesystem::exists(spreadsheet, error) && !ui_.AskYesNoDefaultNo(kQuestionFileExists)) {
-    return false;
-  }
+  const bool exists = std::filesystem::exists(spreadsheet, error) ||
+                      (next.csv && std::filesystem::exists(CsvPath(folder_, next.fileName), error));
+  if (exists && !ui_.AskYesNoDefaultNo(kQuestionFileExists)) return false;
   if (!CreateEmptySpreadsheet(spreadsheet)) {
     ui_.Message(kMsgCreateFile);
     return false;
@@ -76,7 +78,10 @@ bool CRecord::OnOk() {
   // The record takes the new settings even when the settings file fails below: the recording
   // can still run, only the next program start would not see them.
   settings_ = next;
-  if (!SaveRecordSettings(folder_ / kRecordSettingsFileName, settings_)) {
+  const bool saved = SaveRecordSettings(folder_ / kRecordSettingsFileName, settings_);
+  // What the CSV byte now holds; after a failed write it may hold "on" all the same.
+  settings_.csvFlagInFile = settings_.csv || (!saved && settings_.csvFlagInFile);
+  if (!saved) {
     ui_.Message(kMsgCreateConfig);
     return false;
   }

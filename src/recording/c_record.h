@@ -17,6 +17,8 @@ class CRecord {
   static constexpr const char* kQuestionFileExists = "File exists, do you repeat it?";
   static constexpr const char* kMsgCreateFile = "Create file error!";
   static constexpr const char* kMsgCreateConfig = "Create record config file error!";
+  static constexpr const char* kLabelAverage = "Record average value";
+  static constexpr const char* kLabelCsv = "Also write CSV";
 
   // What the screen shows: the numbers as typed, the texts in UTF-8, line breaks of the
   // description as "\r\n". The view limits the two text fields to what the settings file holds
@@ -29,6 +31,7 @@ class CRecord {
     std::string fileName;
     std::string description;  // several lines allowed
     bool average = false;
+    bool csv = false;  // "Also write CSV"
   };
 
   // `folder` holds the spreadsheet and RecordSetting.ini; empty means the current folder.
@@ -37,7 +40,9 @@ class CRecord {
   // Shows the settings handed over by the opener.
   void Open();
   // The OK button. True when the settings were accepted: the record holds them, the empty
-  // spreadsheet exists and RecordSetting.ini is written; the dialog then closes with OK.
+  // spreadsheet exists and RecordSetting.ini is written; the dialog then closes with OK. With
+  // "Also write CSV" the question whether to replace is asked for NAME.csv as well (the recorder
+  // replaces it when the recording starts).
   // False leaves the dialog open (a message or the answer No explains why); the form may have
   // changed (a description with characters outside code page 936), so the view shows it again.
   bool OnOk();

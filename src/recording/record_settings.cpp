@@ -84,6 +84,14 @@ std::optional<std::string> CheckFileNameText(const std::string& name) {
   return std::nullopt;
 }
 
+// folder / (the UTF-8 file name + extension).
+std::filesystem::path RecordingFilePath(const std::filesystem::path& folder,
+                                        const std::string& fileName, const char* extension) {
+  const std::string name = fileName + extension;
+  return folder / std::filesystem::path(
+                      std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+}
+
 }  // namespace
 
 RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings) {
@@ -118,12 +126,19 @@ bool LoadRecordSettings(const std::filesystem::path& file, RecordSettings& setti
   RecordSettingsImage image = EncodeRecordSettings(settings);
   in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
   settings = DecodeRecordSettings(image);
+  char flag = 0;
+  settings.csv = in.get(flag) && static_cast<uint8_t>(flag) == kCsvFlagOn;
+  settings.csvFlagInFile = settings.csv;
   return true;
 }
 
 bool SaveRecordSettings(const std::filesystem::path& file, const RecordSettings& settings) {
   const RecordSettingsImage image = EncodeRecordSettings(settings);
-  return WriteFileStart(file, image.data(), image.size());
+  std::array<uint8_t, kCsvFlagOffset + 1> bytes{};
+  std::copy(image.begin(), image.end(), bytes.begin());
+  bytes[kCsvFlagOffset] = settings.csv ? kCsvFlagOn : kCsvFlagOff;
+  const bool withFlag = settings.csv || settings.csvFlagInFile;
+  return WriteFileStart(file, bytes.data(), withFlag ? bytes.size() : image.size());
 }
 
 std::string FileNameCodePageMessage(std::string_view character) {
@@ -169,7 +184,8 @@ std::optional<std::string> CheckRecordSettings(const RecordSettings& settings) {
   if (settings.hours < 0 || settings.minutes < 0) return kMsgNegativePeriod;
   if (settings.hours == 0 && settings.minutes == 0) return kMsgZeroPeriod;
   if (settings.interval < kMinimumInterval) return kMsgInterval;
-  if (PlannedRowCount(RecordDurationSeconds(settings), settings.interval) > kMaxRecordedRows) {
+  if (!settings.csv &&
+      PlannedRowCount(RecordDurationSeconds(settings), settings.interval) > kMaxRecordedRows) {
     return TooManyRowsMessage();
   }
   if (settings.fileName.empty()) return kMsgFileName;
@@ -184,9 +200,11 @@ std::optional<std::string> CheckRecordSettings(const RecordSettings& settings) {
 
 std::filesystem::path SpreadsheetPath(const std::filesystem::path& folder,
                                       const std::string& fileName) {
-  const std::string name = fileName + kSpreadsheetExtension;
-  return folder / std::filesystem::path(
-                      std::u8string(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+  return RecordingFilePath(folder, fileName, kSpreadsheetExtension);
+}
+
+std::filesystem::path CsvPath(const std::filesystem::path& folder, const std::string& fileName) {
+  return RecordingFilePath(folder, fileName, kCsvExtension);
 }
 
 bool CreateEmptySpreadsheet(const std::filesystem::path& path) {

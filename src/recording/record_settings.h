@@ -12,6 +12,7 @@ namespace korvin {
 
 inline constexpr const char* kRecordSettingsFileName = "RecordSetting.ini";
 inline constexpr const char* kSpreadsheetExtension = ".xls";
+inline constexpr const char* kCsvExtension = ".csv";
 
 // RecordSetting.ini, 136 bytes, little-endian:
 //   offset  width  content
@@ -21,7 +22,13 @@ inline constexpr const char* kSpreadsheetExtension = ".xls";
 //   12      20     file name, zero-terminated (so at most 19 bytes)
 //   32      100    description, zero-terminated (so at most 99 bytes)
 //   132     4      average flag, 0 or 1
+// and behind it a byte of this program's own, which the file's other writers keep as they keep
+// every byte beyond 136 (a file that ends at 136 reads as "off"):
+//   136     1      "Also write CSV": 1 on, anything else off
 inline constexpr size_t kRecordSettingsSize = 136;
+inline constexpr size_t kCsvFlagOffset = kRecordSettingsSize;
+inline constexpr uint8_t kCsvFlagOn = 1;
+inline constexpr uint8_t kCsvFlagOff = 0;
 inline constexpr size_t kFileNameBufferSize = 20;
 inline constexpr size_t kDescriptionBufferSize = 100;
 // Longest texts the file holds, in code page 936 bytes (a Chinese character takes two).
@@ -37,18 +44,23 @@ struct RecordSettings {
   std::string fileName;  // spreadsheet name without ".xls"
   std::string description;
   bool average = false;  // each row holds the mean of the samples since the previous row
+  // "Also write CSV": every row goes to NAME.csv as well, also beyond the sheet's row limit.
+  bool csv = false;
 
   // The two text fields of the file as last loaded. A text is written over its field and
   // terminated; the bytes behind the terminator go back out as they came in, as the fixed
   // buffers of the file's other readers keep them.
   std::array<uint8_t, kFileNameBufferSize> fileNameField{};
   std::array<uint8_t, kDescriptionBufferSize> descriptionField{};
+  // The file holds "on" in its CSV byte, so "off" must be written there. While it does not,
+  // "off" writes nothing behind the 136 bytes: the file keeps the length and bytes it had.
+  bool csvFlagInFile = false;
 
   // The settings as the user sees them; the bytes behind the texts do not count.
   bool operator==(const RecordSettings& other) const {
     return hours == other.hours && minutes == other.minutes && interval == other.interval &&
            fileName == other.fileName && description == other.description &&
-           average == other.average;
+           average == other.average && csv == other.csv;
   }
 };
 
@@ -61,11 +73,14 @@ RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings);
 RecordSettings DecodeRecordSettings(const RecordSettingsImage& image);
 
 // Reads the file the way the program always has: the pieces 4, 4, 4, 20, 100 and 4 bytes in
-// turn, so a short file replaces only the bytes it has and the rest of `settings` stays. False
-// when the file cannot be opened (`settings` unchanged).
+// turn, so a short file replaces only the bytes it has and the rest of `settings` stays; then the
+// CSV byte, "off" when the file ends before it. False when the file cannot be opened (`settings`
+// unchanged).
 bool LoadRecordSettings(const std::filesystem::path& file, RecordSettings& settings);
 // Writes the 136 bytes at the start of `file` without truncating it (bytes beyond stay), creating
-// the file when it does not exist. False when it can be neither opened nor created.
+// the file when it does not exist, and the CSV byte when it is on or the file holds "on" there
+// (see csvFlagInFile; the caller notes what the file holds after a save that worked). False when
+// the file can be neither opened nor created.
 bool SaveRecordSettings(const std::filesystem::path& file, const RecordSettings& settings);
 
 // Messages of the settings checks.
@@ -90,7 +105,8 @@ inline constexpr int32_t kMinimumInterval = 3;
 
 // Sheet rows: the data rows start below the header at row 10. The row field of the file is 16
 // bits, but a BIFF2 worksheet has 16384 rows, and readers of the format stop there (some refuse
-// the whole file when a cell lies below), so one recording holds at most 16374 rows.
+// the whole file when a cell lies below), so one sheet holds at most 16374 rows. Only a
+// recording that also writes CSV may plan more: the sheet keeps its first 16374, the CSV all.
 inline constexpr int kFirstDataRow = 10;
 inline constexpr int kSheetRowLimit = 16384;
 inline constexpr int64_t kMaxRecordedRows = kSheetRowLimit - kFirstDataRow;
@@ -111,12 +127,15 @@ size_t StoredTextLength(std::string_view utf8);
 std::string FitStoredText(std::string_view utf8, size_t maxBytes);
 
 // The checks of the logging properties in their order, without a dialog: the first failing
-// check's message, or nothing when the settings can be recorded.
+// check's message, or nothing when the settings can be recorded. More rows than the sheet holds
+// are refused only without "Also write CSV".
 std::optional<std::string> CheckRecordSettings(const RecordSettings& settings);
 
 // folder / (file name + ".xls"); an empty folder means the current one.
 std::filesystem::path SpreadsheetPath(const std::filesystem::path& folder,
                                       const std::string& fileName);
+// folder / (file name + ".csv"), the CSV beside the spreadsheet.
+std::filesystem::path CsvPath(const std::filesystem::path& folder, const std::string& fileName);
 // Creates the spreadsheet empty (or truncates it). False when it cannot be created.
 bool CreateEmptySpreadsheet(const std::filesystem::path& path);
 

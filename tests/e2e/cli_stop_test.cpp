@@ -12,6 +12,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -192,6 +193,53 @@ TEST(CliStop, CtrlCWritesEveryPrintedRow) {
       EXPECT_EQ(Fixed3(sheet.At(row, 2 + ch)->number), rows[i][2 + ch]);
   }
   EXPECT_EQ(sheet.At(10 + static_cast<int>(rows.size()), 0), nullptr);
+}
+
+TEST(CliStop, WithCsvEveryPrintedRowIsAlreadyInTheCsv) {
+  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(simulator.path().empty());
+  test::TempFolder folder;
+  CliOnTerminal cli(folder.path(),
+                    {"--port", simulator.path(), "record", "--hours", "0", "--minutes", "5",
+                     "--interval", "3", "--file", "dryer", "--csv"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 3; },
+                            kConnectLimit))
+      << cli.output();
+  // The recording runs on; what it printed is on disk, in the CSV, already.
+  const auto printed = RowLines(cli.output());
+  const test::CsvText running = test::ReadCsv(folder.path() / "dryer.csv");
+  ASSERT_GE(running.lines.size(), 1 + printed.size());
+  EXPECT_EQ(running.lines[0].rfind("No.,Time,CH 1 [C],CH 2 [", 0), 0u) << running.lines[0];
+  EXPECT_TRUE(running.tail.empty());
+  cli.Type("\x03");
+  EXPECT_EQ(cli.Wait(kEndLimit), 130) << cli.output();
+
+  const auto rows = RowLines(cli.output());
+  const std::string count = std::to_string(rows.size());
+  EXPECT_NE(cli.output().find("written: dryer.xls"), std::string::npos) << cli.output();
+  EXPECT_NE(cli.output().find("written: dryer.csv"), std::string::npos) << cli.output();
+  EXPECT_NE(cli.output().find("dryer.xls holds " + count + " of " + count + " rows, dryer.csv " +
+                              count + " of " + count),
+            std::string::npos)
+      << cli.output();
+  const test::CsvText csv = test::ReadCsv(folder.path() / "dryer.csv");
+  EXPECT_TRUE(csv.tail.empty());
+  ASSERT_EQ(csv.lines.size(), 1 + rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    std::vector<std::string> fields;
+    std::istringstream in(csv.lines[1 + i]);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 6u);
+    EXPECT_EQ(fields[0], rows[i][0]);
+    // yyyy-mm-ddThh:mm:ss+hh:mm, the printed time in the middle
+    ASSERT_EQ(fields[1].size(), 25u) << fields[1];
+    EXPECT_EQ(fields[1].substr(11, 8), rows[i][1]);
+    for (int ch = 0; ch < 4; ++ch) {
+      EXPECT_EQ(Fixed3(std::strtof(fields[2 + ch].c_str(), nullptr)), rows[i][2 + ch]);
+    }
+  }
 }
 
 TEST(CliStop, ASecondSignalEndsTheProgramAtOnce) {

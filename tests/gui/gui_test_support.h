@@ -13,16 +13,17 @@
 
 #include "app/c_merido_dlg.h"
 #include "device/update_check.h"
+#include "support/fast_temp_base.h"
 
 namespace korvin::test {
 
-// A fresh folder below the system's temp folder, removed with everything in it at the end.
+// A fresh folder below the system's temp folder (or `base`), removed with everything in it at
+// the end.
 class TempFolder {
  public:
-  TempFolder() {
+  explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
     static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("korvin-gui-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    path_ = base / ("korvin-gui-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
   }
   ~TempFolder() {

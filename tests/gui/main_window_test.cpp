@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -141,6 +142,9 @@ TEST(ComSettingsFile, UnwritableFolderFails) {
 
 class MainWindowTest : public ::testing::Test {
  protected:
+  MainWindowTest() = default;
+  explicit MainWindowTest(const std::filesystem::path& base) : folder_(base) {}
+
   void Build(uint16_t deviceType = 0x1030) {
     sensor_ = std::make_unique<sim::SensorModel>(deviceType, sim::LinkKind::kProfileF, clock_);
     port_ = std::make_unique<sim::SimSerialPort>(*sensor_, clock_);
@@ -175,12 +179,13 @@ class MainWindowTest : public ::testing::Test {
   }
   // The logging properties, filled in and confirmed as a technician would.
   void AcceptRecording(const char* hours, const char* minutes, const char* interval,
-                       const char* name) {
+                       const char* name, bool csv = false) {
     host_.recordDialog = [=](CRecord& dialog) {
       dialog.form().hours = hours;
       dialog.form().minutes = minutes;
       dialog.form().interval = interval;
       dialog.form().fileName = name;
+      dialog.form().csv = csv;
       return dialog.OnOk();
     };
   }
@@ -715,6 +720,73 @@ TEST_F(MainWindowTest, AFailedWriteIsToldOnceItsRecorderCallReturned) {
   ASSERT_EQ(ui_.messages.size(), 2u);
   EXPECT_THAT(ui_.messages[1], ::testing::StartsWith("Write file error! blocked.xls could not be "
                                                      "written"));
+}
+
+TEST_F(MainWindowTest, AFailingCsvIsToldOnceAndTheSheetGoesOn) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  std::filesystem::create_directory(folder_ / "both.csv");  // in the way of the CSV throughout
+  AcceptRecording("0", "1", "3", "both", true);
+  dlg_->OnRecord();
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_THAT(ui_.messages[0], ::testing::StartsWith("Write file error! both.csv could not be "
+                                                     "brought up to date (Is a directory)."));
+  EXPECT_EQ(form().loggingStatus, "running");
+  for (int tick = 1; tick <= 30; ++tick) Tick();
+  EXPECT_EQ(ui_.messages.size(), 1u);  // the rows that fail too are not told again
+
+  // At the end the sheet fails as well: one box tells both.
+  std::filesystem::remove(folder_ / "both.xls");
+  std::filesystem::create_directory(folder_ / "both.xls");
+  for (int tick = 31; tick <= 61; ++tick) Tick();
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1],
+            "Write file error! both.xls could not be written (Is a directory). The file keeps its "
+            "last safe copy: 1 of 20 rows.\nWrite file error! both.csv could not be written (Is a "
+            "directory). The file holds 0 of 20 rows.");
+  EXPECT_EQ(form().loggingStatus, "stop");
+}
+
+// A recording of sixteen thousand synced rows, on a memory file system.
+class MainWindowLongRecordingTest : public MainWindowTest {
+ protected:
+  MainWindowLongRecordingTest() : MainWindowTest(test::FastTempBase()) {}
+};
+
+TEST_F(MainWindowLongRecordingTest, WithTheCsvTheRecordingOutlivesTheSheet) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  // 13 h 39 min at 3 s, 16380 rows: refused without the CSV, taken with it.
+  AcceptRecording("13", "39", "3", "night");
+  dlg_->OnRecord();
+  EXPECT_THAT(ui_.messages, ElementsAre(TooManyRowsMessage()));
+  ui_.messages.clear();
+  AcceptRecording("13", "39", "3", "night", true);
+  dlg_->OnRecord();
+  ASSERT_EQ(form().record.caption, "Record off");
+  // Row 16374, the sheet's last, at tick 49120; row 16375 at tick 49123.
+  for (int tick = 1; tick <= 49122; ++tick) Tick();
+  EXPECT_EQ(logging_->rowCount(), 16374);
+  EXPECT_EQ(form().loggingStatus, "running");
+  Tick();
+  EXPECT_EQ(logging_->rowCount(), 16375);
+  EXPECT_EQ(form().loggingStatus, "sheet full");
+  ASSERT_TRUE(form().LoggingStatusColour());  // still recording
+  EXPECT_EQ(*form().LoggingStatusColour(), kHighlightColour);
+  EXPECT_FALSE(form().onOff.enabled);
+
+  ui_.answers = {true};
+  dlg_->OnRecord();
+  EXPECT_EQ(form().loggingStatus, "stop");
+  Tick();
+  EXPECT_THAT(ui_.messages, IsEmpty());
+  const test::BiffFile sheet = test::ParseBiff(ReadBytes(folder_ / "night.xls"));
+  ASSERT_TRUE(sheet.wellFormed);
+  EXPECT_EQ(sheet.At(5, 1)->number, 16374);
+  const Bytes csv = ReadBytes(folder_ / "night.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 16375);
 }
 
 TEST_F(MainWindowTest, HelpReportsWhyTheFileDidNotOpen) {

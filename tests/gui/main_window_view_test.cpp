@@ -495,5 +495,32 @@ TEST(RecordViewTest, ShowsTheDescriptionAsItWillBeStored) {
   EXPECT_EQ(settings.description, "Dryer ?");
 }
 
+TEST(RecordViewTest, AlsoWriteCsvSitsBelowTheAverageAndLiftsTheRowLimit) {
+  TempFolder folder;
+  RecordSettings settings{13, 39, 3, "night", "", false};
+  settings.csv = true;
+  ScriptedUi ui;
+  CRecord record(settings, ui, folder.path());
+  record.Open();
+  CRecordView view(record);
+  view.show();
+  EXPECT_EQ(view.csvBox()->text().toStdString(), "Also write CSV");
+  EXPECT_TRUE(view.csvBox()->isChecked());
+  EXPECT_FALSE(view.averageBox()->isChecked());
+  EXPECT_GT(view.csvBox()->geometry().top(), view.averageBox()->geometry().bottom());
+  EXPECT_EQ(view.csvBox()->geometry().left(), view.averageBox()->geometry().left());
+
+  // Unchecked, 13 h 39 min at 3 s are more rows than the sheet holds.
+  view.csvBox()->setChecked(false);
+  view.accept();
+  EXPECT_TRUE(view.isVisible());
+  EXPECT_THAT(ui.messages, ElementsAre(TooManyRowsMessage()));
+  view.csvBox()->click();
+  view.accept();
+  EXPECT_FALSE(view.isVisible());
+  EXPECT_TRUE(settings.csv);
+  EXPECT_EQ(ReadBytes(folder / kRecordSettingsFileName).size(), kRecordSettingsSize + 1);
+}
+
 }  // namespace
 }  // namespace korvin

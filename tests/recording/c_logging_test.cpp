@@ -4,23 +4,18 @@
 
 #include <cstdio>
 
+#include "recorder_rig.h"
 #include "support/scripted_ui.h"
 #include "test_files.h"
 
 namespace korvin::test {
 namespace {
 
-constexpr int kStartSecondOfDay = 8 * 3600 + 30 * 60;
-
 std::string ClockText(int tick) {
   const int s = kStartSecondOfDay + tick;
   char text[16];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
   return text;
-}
-
-std::array<float, kChannelCount> ValuesAt(int tick) {
-  return {20.0f + 0.1f * tick, 5.5f * tick, -40.0f - 0.25f * tick, 7.0f + 0.01f * tick};
 }
 
 RecordSettings Settings(int hours, int minutes, int interval, bool average = false,
@@ -37,10 +32,11 @@ RecordSettings Settings(int hours, int minutes, int interval, bool average = fal
 
 const ChannelUnitTexts kCelsiusUnits = {"C", "g/m3", "C Td", "barg"};
 
-// Drives the recorder on counted ticks; the local time is 05.03.2024 08:30:00 plus the tick.
-class Recorder : public ::testing::Test {
+// The recorder on counted ticks, with every row and file write it reports.
+class Recorder : public RecorderRig {
  protected:
-  explicit Recorder(int checkpointTicks = 60) : logging_(Options(checkpointTicks)) {
+  explicit Recorder(int checkpointTicks = 60)
+      : RecorderRig(std::filesystem::temp_directory_path(), checkpointTicks, 0) {
     logging_.SetRowCallback([this](const RecordedRow& row) {
       rowTicks_.push_back(tick_);
       rows_.push_back(row);
@@ -51,24 +47,6 @@ class Recorder : public ::testing::Test {
     });
   }
 
-  LoggingOptions Options(int checkpointTicks) {
-    LoggingOptions options;
-    options.folder = folder_.path();
-    options.checkpointTicks = checkpointTicks;
-    options.localTime = [this] {
-      const int s = kStartSecondOfDay + tick_;
-      return LocalDateTime{2024, 3, 5, s / 3600, s / 60 % 60, s % 60};
-    };
-    return options;
-  }
-
-  void Tick() {
-    ++tick_;
-    logging_.Tick(ValuesAt(tick_));
-  }
-  void TickUntilIdle() {
-    while (logging_.state() != CLogging::State::kIdle) Tick();
-  }
   BiffFile Sheet(const std::string& name = "test.xls") {
     return ParseBiff(ReadBytes(folder_ / name));
   }
@@ -80,9 +58,6 @@ class Recorder : public ::testing::Test {
     int tick;
   };
 
-  TempFolder folder_;
-  int tick_ = 0;
-  CLogging logging_;
   std::vector<int> rowTicks_;
   std::vector<RecordedRow> rows_;
   std::vector<FileEvent> files_;

@@ -145,6 +145,51 @@ TEST_F(LoggingProperties, AsksBeforeReplacingAnExistingSheet) {
   EXPECT_EQ(std::filesystem::file_size(folder_ / "test.xls"), 0u);
 }
 
+TEST_F(LoggingProperties, AlsoWriteCsvLiftsTheRowLimitAndIsKeptBehindTheLayout) {
+  // 100 h at 3 s: more rows than a sheet holds, refused without the CSV (above), taken with it.
+  Fill("100", "0", "3", "long");
+  dialog_.form().csv = true;
+  ASSERT_TRUE(dialog_.OnOk());
+  EXPECT_TRUE(settings_.csv);
+  Bytes file = ReadBytes(folder_ / kRecordSettingsFileName);
+  ASSERT_EQ(file.size(), kRecordSettingsSize + 1);
+  EXPECT_EQ(file[kCsvFlagOffset], kCsvFlagOn);
+  RecordSettings restarted;
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, restarted));
+  CRecord again(restarted, ui_, folder_.path());
+  again.Open();
+  EXPECT_TRUE(again.form().csv);
+
+  // Unchecked in the same session, the file says "off" again.
+  dialog_.Open();
+  dialog_.form().hours = "1";
+  dialog_.form().csv = false;
+  ui_.answers = {true};  // long.xls exists
+  ASSERT_TRUE(dialog_.OnOk());
+  file = ReadBytes(folder_ / kRecordSettingsFileName);
+  ASSERT_EQ(file.size(), kRecordSettingsSize + 1);
+  EXPECT_EQ(file[kCsvFlagOffset], kCsvFlagOff);
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, restarted));
+  EXPECT_FALSE(restarted.csv);
+}
+
+TEST_F(LoggingProperties, AnExistingCsvIsAskedForOnlyWhenItWouldBeReplaced) {
+  const Bytes old = {'o', 'l', 'd'};
+  WriteBytes(folder_ / "test.csv", old);
+  Fill("0", "1", "3", "test");
+  ASSERT_TRUE(dialog_.OnOk());  // a recording without the CSV leaves it alone
+  EXPECT_TRUE(ui_.questions.empty());
+
+  std::filesystem::remove(folder_ / "test.xls");
+  Fill("0", "1", "3", "test");
+  dialog_.form().csv = true;
+  ui_.answers = {false};
+  EXPECT_FALSE(dialog_.OnOk());
+  EXPECT_EQ(ui_.defaultNoQuestions, std::vector<std::string>{CRecord::kQuestionFileExists});
+  EXPECT_EQ(ReadBytes(folder_ / "test.csv"), old);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "test.xls"));
+}
+
 TEST_F(LoggingProperties, ReportsFilesThatCannotBeCreated) {
   {
     RecordSettings settings;

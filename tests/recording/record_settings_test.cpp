@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/writable_file.h"
 #include "support/child_process.h"
 #include "test_files.h"
 
@@ -109,6 +110,65 @@ TEST(RecordSettingsFile, SavingKeepsTheTailOfALongerFile) {
   const RecordSettingsImage image = EncodeRecordSettings(Sample());
   EXPECT_EQ(Bytes(now.begin(), now.begin() + 136), Bytes(image.begin(), image.end()));
   EXPECT_EQ(Bytes(now.begin() + 136, now.end()), Bytes(14, 0xAA));
+}
+
+TEST(RecordSettingsFile, TheCsvFlagStandsBehindTheLayout) {
+  const RecordSettingsImage layout = EncodeRecordSettings(Sample());
+  const Bytes layoutBytes(layout.begin(), layout.end());
+  const auto withTail = [&](const Bytes& tail) {
+    Bytes file = layoutBytes;
+    file.insert(file.end(), tail.begin(), tail.end());
+    return file;
+  };
+  struct Case {
+    const char* name;
+    std::optional<Bytes> before;  // nothing: no file yet
+    bool loaded;                  // "Also write CSV" as read from it
+    bool saved;                   // as written back
+    Bytes after;
+  };
+  const Case cases[] = {
+      {"off in a new file: the layout alone", std::nullopt, false, false, layoutBytes},
+      {"on in a new file", std::nullopt, false, true, withTail({1})},
+      {"a file of the layout reads off and stays as long", layoutBytes, false, false, layoutBytes},
+      {"on, then off", withTail({1}), true, false, withTail({0})},
+      {"on stays on", withTail({1}), true, true, withTail({1})},
+      {"off stays as it is", withTail({0}), false, false, withTail({0})},
+      {"a tail not of ours reads off and stays", withTail({0xAA, 0xAA}), false, false,
+       withTail({0xAA, 0xAA})},
+      {"on over a longer tail keeps the rest", withTail({0xAA, 0xAA}), false, true,
+       withTail({1, 0xAA})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const auto path = folder / kRecordSettingsFileName;
+    RecordSettings settings = Sample();
+    if (c.before) {
+      WriteBytes(path, *c.before);
+      ASSERT_TRUE(LoadRecordSettings(path, settings));
+    }
+    EXPECT_EQ(settings.csv, c.loaded);
+    settings.csv = c.saved;
+    ASSERT_TRUE(SaveRecordSettings(path, settings));
+    EXPECT_EQ(ReadBytes(path), c.after);
+    RecordSettings reread;
+    ASSERT_TRUE(LoadRecordSettings(path, reread));
+    EXPECT_EQ(reread.csv, c.saved);
+  }
+
+  // Another writer of the layout writes its 136 bytes and keeps the rest: the flag stays.
+  TempFolder folder;
+  const auto path = folder / kRecordSettingsFileName;
+  WriteBytes(path, withTail({1}));
+  RecordSettings other = Sample();
+  other.minutes = 45;
+  const RecordSettingsImage otherLayout = EncodeRecordSettings(other);
+  ASSERT_TRUE(WriteFileStart(path, otherLayout.data(), otherLayout.size()));
+  RecordSettings reread;
+  ASSERT_TRUE(LoadRecordSettings(path, reread));
+  EXPECT_EQ(reread.minutes, 45);
+  EXPECT_TRUE(reread.csv);
 }
 
 TEST(RecordSettingsFile, BytesBehindTheTextsGoBackOutAsTheyCame) {
@@ -234,6 +294,12 @@ TEST(RecordSettingsChecks, ReportTheFirstFailureInOrder) {
        TooManyRowsMessage()},
       {"100 h at 3 s", [](RecordSettings& s) { s.hours = 100, s.interval = 3; },
        TooManyRowsMessage()},
+      // Beyond them the CSV takes the rows.
+      {"one row too many, with the CSV",
+       [](RecordSettings& s) { s.hours = 13, s.minutes = 39, s.interval = 3, s.csv = true; },
+       std::nullopt},
+      {"with the CSV the interval still counts",
+       [](RecordSettings& s) { s.hours = 100, s.interval = 2, s.csv = true; }, kMsgInterval},
       {"hours beyond 32-bit seconds",
        [](RecordSettings& s) { s.hours = 2000000000, s.interval = 2000000000; }, std::nullopt},
   };

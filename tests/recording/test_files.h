@@ -12,17 +12,18 @@
 #include <vector>
 
 #include "support/biff_reader.h"
+#include "support/fast_temp_base.h"
 
 namespace korvin::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A fresh folder per test, removed afterwards.
+// A fresh folder per test below the temp folder (or `base`), removed afterwards.
 class TempFolder {
  public:
-  TempFolder() {
+  explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
     static int counter = 0;
-    path_ = std::filesystem::temp_directory_path() /
+    path_ = base /
             ("korvin-recording-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
@@ -65,6 +66,25 @@ inline std::string XlrdSummary(const std::filesystem::path& file) {
 inline Bytes ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A CSV file as its lines (without their "\r\n"); `tail` holds what follows the last line
+// break, a torn line.
+struct CsvText {
+  std::vector<std::string> lines;
+  std::string tail;
+};
+
+inline CsvText ReadCsv(const std::filesystem::path& file) {
+  const Bytes bytes = ReadBytes(file);
+  const std::string text(bytes.begin(), bytes.end());
+  CsvText csv;
+  size_t begin = 0;
+  for (size_t end; (end = text.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+    csv.lines.push_back(text.substr(begin, end - begin));
+  }
+  csv.tail = text.substr(begin);
+  return csv;
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
