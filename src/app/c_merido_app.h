@@ -11,7 +11,8 @@ namespace korvin {
 // the recorder and the main window, initialises the window and runs it modally; the program ends
 // when it closes.
 //
-//   korvin [--simulate[=TYPE]] [--screenshot FILE]
+//   korvin [--simulate[=TYPE]] [--screenshot FILE] [--screenshot-trend FILE]
+//          [--screenshot-after SECONDS]
 class CMeridoApp {
  public:
   struct Options {
@@ -19,6 +20,10 @@ class CMeridoApp {
     uint16_t simulatedType = kDefaultSimulatedType;
     // Connect, poll twice, save the main window as a PNG and exit (needs --simulate or a sensor).
     std::string screenshotFile;
+    // The same with the trend window open, saving the trend window.
+    std::string trendScreenshotFile;
+    // How long the values run before the pictures are taken; 0 for two polls.
+    int screenshotAfterSeconds = 0;
     bool help = false;
   };
   static constexpr uint16_t kDefaultSimulatedType = 0x1030;
