@@ -20,6 +20,7 @@
 #include <memory>
 #include <sstream>
 
+#include "app/c_merido_app.h"
 #include "app/c_merido_dlg_view.h"
 #include "app/trend_pane.h"
 #include "app/trend_window.h"
@@ -395,6 +396,54 @@ TEST_F(MainWindowTrendTest, TrendWindowFollowsThePollsWithoutBlockingTheWindow) 
   // Closing the main window closes the trend window.
   view_->close();
   EXPECT_FALSE(trend->isVisible());
+}
+
+TEST(TrendScreenshotOptions, TakeAFileAndATimeOrSayWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;  // empty: accepted
+    const char* trendFile;
+    int seconds;
+  };
+  const Case cases[] = {
+      {{"--simulate", "--screenshot-trend", "t.png", "--screenshot-after", "600"},
+       "",
+       "t.png",
+       600},
+      {{"--screenshot", "m.png", "--screenshot-after", "86400"}, "", "", 86400},
+      {{"--screenshot-trend", "t.png"}, "", "t.png", 0},
+      {{"--screenshot-trend"}, "--screenshot-trend needs a file name", "", 0},
+      {{"--screenshot", "m.png", "--screenshot-after", "0"},
+       "--screenshot-after takes a number of seconds from 1 to 86400",
+       "",
+       0},
+      {{"--screenshot", "m.png", "--screenshot-after", "86401"},
+       "--screenshot-after takes a number of seconds from 1 to 86400",
+       "",
+       0},
+      {{"--screenshot", "m.png", "--screenshot-after", "10s"},
+       "--screenshot-after takes a number of seconds from 1 to 86400",
+       "",
+       0},
+      {{"--screenshot", "m.png", "--screenshot-after"},
+       "--screenshot-after takes a number of seconds from 1 to 86400",
+       "",
+       0},
+      {{"--screenshot-after", "5"},
+       "--screenshot-after needs --screenshot or --screenshot-trend",
+       "",
+       0},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    const std::optional<CMeridoApp::Options> options = CMeridoApp::ParseArguments(c.args, error);
+    EXPECT_EQ(error, c.error) << c.args.back();
+    ASSERT_EQ(options.has_value(), std::string(c.error).empty()) << c.args.back();
+    if (!options) continue;
+    EXPECT_EQ(options->trendScreenshotFile, c.trendFile) << c.args.back();
+    EXPECT_EQ(options->screenshotAfterSeconds, c.seconds) << c.args.back();
+  }
+  EXPECT_THAT(CMeridoApp::Usage(), ::testing::HasSubstr("--screenshot-after SECONDS"));
 }
 
 }  // namespace
