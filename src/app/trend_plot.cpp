@@ -244,23 +244,4 @@ AxisScale NiceScale(const ValueRange& range, int targetTicks) {
   return scale;
 }
 
-SeriesEdit EditFor(const Polyline& shown, const Polyline& wanted) {
-  SeriesEdit edit;
-  if (!wanted.empty()) {
-    const auto it =
-        std::lower_bound(shown.begin(), shown.end(), wanted.front().timeMs,
-                         [](const PlotPoint& p, double timeMs) { return p.timeMs < timeMs; });
-    if (it != shown.end() && *it == wanted.front()) {
-      edit.removeFront = static_cast<size_t>(it - shown.begin());
-      const auto [kept, want] = std::mismatch(it, shown.end(), wanted.begin(), wanted.end());
-      edit.keep = static_cast<size_t>(kept - it);
-      edit.append.assign(want, wanted.end());
-      return edit;
-    }
-  }
-  edit.removeFront = shown.size();
-  edit.append = wanted;
-  return edit;
-}
-
 }  // namespace korvin

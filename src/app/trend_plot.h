@@ -68,7 +68,7 @@ AxisScale NiceScale(const ValueRange& range, int targetTicks);
 // value in the order they were taken, so a spike stays visible however long the span.
 // Update() works incrementally: new samples go into the newest bucket, buckets that left the
 // span or the buffer are dropped, and everything is gathered again only when the bucket width
-// must change (a doubling, for "All").
+// must change (a doubling, for "All") or the span starts earlier than before (a clock set back).
 class TrendPlot {
  public:
   static constexpr int64_t kBaseBucketMs = 1000;
@@ -130,14 +130,5 @@ class TrendPlot {
   std::array<std::vector<PlotLine>, kTrendChannelCount> lines_;
   TimeRange range_;
 };
-
-// What turns the points a series shows into the new ones with the least work: drop
-// `removeFront` points at the front, keep the next `keep`, drop the rest and append `append`.
-struct SeriesEdit {
-  size_t removeFront = 0;
-  size_t keep = 0;
-  Polyline append;
-};
-SeriesEdit EditFor(const Polyline& shown, const Polyline& wanted);
 
 }  // namespace korvin
