@@ -21,14 +21,21 @@ constexpr char kLineEnd[] = "\r\n";
 constexpr char kTimeColumn[] = "Time";
 constexpr char kPartSuffix[] = ".part";
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+// The Gregorian calendar repeats every 400 years of 146097 days; counted from 0000-03-01,
+// 1970-01-01 is day 719468. Years start in March, so a leap day ends its year.
+constexpr int64_t kYearsPerEra = 400;
+constexpr int64_t kDaysPerEra = 146097;
+constexpr int64_t kDaysTo1970 = 719468;
+
+// Days from 1970-01-01 to a date.
 int64_t DaysFromCivil(int64_t year, int month, int day) {
   year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yearOfEra = year - era * 400;
+  const int64_t era = (year >= 0 ? year : year - (kYearsPerEra - 1)) / kYearsPerEra;
+  const int64_t yearOfEra = year - era * kYearsPerEra;
+  // Days from March 1st: the months March ... February run 31 30 31 30 31 31 30 31 30 31 31 28.
   const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
+  return era * kDaysPerEra + dayOfEra - kDaysTo1970;
 }
 
 // A field that holds the separator or a quote is quoted, its quotes doubled.
