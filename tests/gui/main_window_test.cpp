@@ -414,23 +414,21 @@ TEST_F(MainWindowTest, EachSuccessfulPollGoesIntoTheTrend) {
   Connect();
   const TrendBuffer& trend = dlg_->trend();
   EXPECT_TRUE(trend.empty());
-  EXPECT_EQ(trend.channels().unitLabels, form().unitLabels);
-  EXPECT_TRUE(trend.channels().hasPressure);
+  EXPECT_EQ(trend.channels(), (TrendChannels{form().unitLabels, true}));
   PollingOn();
-  std::vector<int64_t> times;
-  for (int i = 0; i < 3; ++i) {
+  // The trend's channels are the rows of "Online values".
+  constexpr int kChannelOfRow[] = {kChannelDewPoint, kChannelAltDewPoint, kChannelTemperature,
+                                   kChannelPressure};
+  for (uint64_t poll = 0; poll < 3; ++poll) {
     Tick();
-    times.push_back(kWallClockStartMs + clock_.NowMs());
+    ASSERT_EQ(trend.size(), poll + 1);
     const TrendSample& sample = trend.Newest();
-    const DeviceRecord& record = dlg_->record();
-    EXPECT_EQ(sample.values[kTrendDewPoint], record.online[kChannelDewPoint]);
-    EXPECT_EQ(sample.values[kTrendAltValue], record.online[kChannelAltDewPoint]);
-    EXPECT_EQ(sample.values[kTrendTemperature], record.online[kChannelTemperature]);
-    EXPECT_EQ(sample.values[kTrendPressure], record.online[kChannelPressure]);
-    EXPECT_EQ(sample.decimals[kTrendDewPoint], record.decimals[kChannelDewPoint]);
+    EXPECT_EQ(sample.timeMs, kWallClockStartMs + clock_.NowMs());
+    for (int row = 0; row < kTrendChannelCount; ++row) {
+      EXPECT_EQ(sample.values[row], dlg_->record().online[kChannelOfRow[row]]) << row;
+      EXPECT_EQ(sample.decimals[row], dlg_->record().decimals[kChannelOfRow[row]]) << row;
+    }
   }
-  ASSERT_EQ(trend.size(), 3u);
-  for (uint64_t s = 0; s < 3; ++s) EXPECT_EQ(trend.At(s).timeMs, times[s]);
 }
 
 TEST_F(MainWindowTest, TrendHasAGapWherePollingWasOffOrFailed) {
