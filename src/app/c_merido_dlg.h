@@ -223,6 +223,7 @@ class CMeridoDlg {
 
   CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging& logging,
              DownloadPageReader& pageReader, Options options);
+  ~CMeridoDlg();
   CMeridoDlg(const CMeridoDlg&) = delete;
   CMeridoDlg& operator=(const CMeridoDlg&) = delete;
 
@@ -273,6 +274,9 @@ class CMeridoDlg {
     explicit PollerUi(CMeridoDlg& dlg) : dlg_(dlg) {}
     void Message(const std::string& text) override;
     bool AskYesNo(const std::string& text) override { return dlg_.ui_.AskYesNo(text); }
+    bool AskYesNoDefaultNo(const std::string& text) override {
+      return dlg_.ui_.AskYesNoDefaultNo(text);
+    }
     bool AskOkCancel(const std::string& text) override { return dlg_.ui_.AskOkCancel(text); }
     void Refresh() override;
 
@@ -290,6 +294,9 @@ class CMeridoDlg {
   void SetTaskButtonsEnabled(bool enabled);
   void ClearIdentity();
   void EndRecording();
+  // A failed write of the recording's file, told once the recorder's call has returned (the
+  // message waits for the user while the polling timer goes on ticking).
+  void ShowFileMessage();
   void CheckFirmware();
   void AddTrendSample();
   // The trend's channels as the window shows them now.
@@ -313,6 +320,8 @@ class CMeridoDlg {
   UpdateChecker updateChecker_;
   OnlinePoller poller_;
   bool connected_ = false;
+  std::string pendingFileMessage_;
+  bool showingFileMessage_ = false;
   TrendBuffer trend_;
 };
 

@@ -365,16 +365,26 @@ void CMeridoDlgView::ShowTrendWindow() {
 }
 
 void CMeridoDlgView::Message(const std::string& text) {
+  MessageWithDetail(text, {});
+}
+
+void CMeridoDlgView::MessageWithDetail(const std::string& text, const std::string& detail) {
   // The window is going away; nobody is left to read the message.
   if (pump_.quitRequested()) return;
-  if (uiOverride_ != nullptr) return uiOverride_->Message(text);
-  ShowMessageBox(this, text);
+  if (uiOverride_ != nullptr) return uiOverride_->MessageWithDetail(text, detail);
+  ShowMessageBox(this, text, detail);
 }
 
 bool CMeridoDlgView::AskYesNo(const std::string& text) {
   if (pump_.quitRequested()) return false;
   if (uiOverride_ != nullptr) return uiOverride_->AskYesNo(text);
   return AskYesNoBox(this, text);
+}
+
+bool CMeridoDlgView::AskYesNoDefaultNo(const std::string& text) {
+  if (pump_.quitRequested()) return false;
+  if (uiOverride_ != nullptr) return uiOverride_->AskYesNoDefaultNo(text);
+  return AskYesNoBox(this, text, DefaultAnswer::kNo);
 }
 
 bool CMeridoDlgView::AskOkCancel(const std::string& text) {

@@ -5,6 +5,11 @@
 #include <ostream>
 #include <sstream>
 
+#include "calibration/c_analog_cali.h"
+#include "calibration/c_cali_select.h"
+#include "calibration/c_manual_calibration.h"
+#include "calibration/c_pressure_cali.h"
+#include "config/c_modbus_setting.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -90,6 +95,12 @@ std::string SaveTarget(const std::filesystem::path& file, std::string_view defau
 const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
+      {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
+      {"calibration", MainTask::kCalibration, {}, &CCaliSelect::Spec},
+      {"calibrate-dewpoint", MainTask::kCalibration, "Dew point calibration",
+       &CManualCalibration::Spec},
+      {"calibrate-pressure", MainTask::kCalibration, "Pressure calibration", &CPressureCali::Spec},
+      {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Spec},
   };
   return dialogs;
 }

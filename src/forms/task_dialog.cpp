@@ -29,6 +29,10 @@ bool TaskDialog::AskYesNo(std::string_view question) {
   return host_->AskYesNo(std::string(question));
 }
 
+bool TaskDialog::AskYesNo(std::string_view question, std::string_view caption) {
+  return host_->AskYesNoCaptioned(std::string(question), std::string(caption));
+}
+
 bool TaskDialog::AskOkCancel(std::string_view question) {
   return host_->AskOkCancel(std::string(question));
 }

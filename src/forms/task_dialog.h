@@ -48,6 +48,10 @@ class DialogHost : public Ui {
   // Runs `child` modally above this dialog: attaches it, runs its open sequence and, unless it
   // ended there, lets the user work in it until it ends.
   virtual void RunChild(TaskDialog& child) = 0;
+  // A Yes/No question in a box with its own caption; hosts without captions ask it as any other.
+  virtual bool AskYesNoCaptioned(const std::string& text, const std::string& /*caption*/) {
+    return AskYesNo(text);
+  }
   virtual void StartTimer(int timerId, int periodMs) = 0;
   virtual void StopTimer(int timerId) = 0;
   // Nothing when the input was cancelled.
@@ -112,6 +116,7 @@ class TaskDialog {
   // Shows a message that is no failure.
   void Say(std::string_view message);
   bool AskYesNo(std::string_view question);
+  bool AskYesNo(std::string_view question, std::string_view caption);
   bool AskOkCancel(std::string_view question);
 
  private:

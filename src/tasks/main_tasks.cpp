@@ -1,5 +1,7 @@
 #include "tasks/main_tasks.h"
 
+#include "calibration/c_cali_select.h"
+#include "config/c_communication_select.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -9,7 +11,9 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
     case MainTask::kSensorSettings:
       return std::make_unique<CSetting>(environment);
     case MainTask::kCalibration:
+      return std::make_unique<CCaliSelect>(environment);
     case MainTask::kCommunication:
+      return std::make_unique<CCommunicationSelect>(environment);
     case MainTask::kSensorInfo:
     case MainTask::kCalibrationData:
       break;
