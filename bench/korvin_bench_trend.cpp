@@ -5,7 +5,7 @@
 //     series edits and one paint of the window;
 //  4. the memory of the full buffer.
 //
-//   korvin-bench-trend
+//   korvin-bench-trend [folder]    (given: the panes of each span are saved there as a PNG)
 
 #include <QApplication>
 #include <QImage>
@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "app/trend_buffer.h"
 #include "app/trend_plot.h"
@@ -99,6 +100,11 @@ int main(int argc, char** argv) {
     }
     std::printf("window update, %-15s: %8.1f us per poll + paint %8.1f us (first %.1f us)\n",
                 std::string(choice.caption).c_str(), updateUs / kPolls, paintUs / kPolls, firstUs);
+    if (argc > 1) {
+      const std::string file =
+          std::string(argv[1]) + "/trend-" + std::to_string(static_cast<int>(choice.span)) + ".png";
+      if (!window.SavePicture(file)) std::fprintf(stderr, "could not save %s\n", file.c_str());
+    }
   }
   std::printf("buffer memory: %.1f MiB for %zu samples\n",
               static_cast<double>(buffer.capacity() * sizeof(korvin::TrendSample)) / kBytesPerMiB,

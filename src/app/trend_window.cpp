@@ -1,6 +1,7 @@
 #include "app/trend_window.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
 #include <QFileDialog>
@@ -221,6 +222,9 @@ void TrendWindow::changeEvent(QEvent* event) {
 }
 
 bool TrendWindow::SavePicture(const std::filesystem::path& png) {
+  // The charts lay out their axes' labels and ticks when the event loop comes round; a picture
+  // taken right after an update must not show the labels of the one before.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   // RGB, not RGBA: the picture is a window, and every reader takes an RGB PNG.
   const QImage image = panesArea_->grab().toImage().convertToFormat(QImage::Format_RGB888);
   return image.save(QString::fromStdString(png.string()), "PNG");
