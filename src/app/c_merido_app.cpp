@@ -12,6 +12,7 @@
 #include "app/qt_download_page_reader.h"
 #include "app/qt_event_pump.h"
 #include "app/report_base_folder.h"
+#include "app/trend_window.h"
 #include "platform/clock.h"
 #include "platform/port_names.h"
 #include "protocol/service_link.h"
@@ -30,19 +31,29 @@ constexpr char kSimulateOption[] = "--simulate";
 constexpr char kSimulatePrefix[] = "--simulate=";
 constexpr char kScreenshotOption[] = "--screenshot";
 constexpr char kFactoryOption[] = "--factory";
+constexpr char kTrendScreenshotOption[] = "--screenshot-trend";
+constexpr char kScreenshotAfterOption[] = "--screenshot-after";
 constexpr uint16_t kMaxDeviceType = 0xFFFF;
-// The screenshot is taken once two polls have shown their values.
+// Without --screenshot-after the screenshot is taken once two polls have shown their values.
 constexpr int kScreenshotPolls = 2;
 constexpr int kScreenshotSettleMs = 300;
+constexpr int kMsPerSecond = 1000;
+// A day: the trend buffer holds no more.
+constexpr long kMaxScreenshotAfterSeconds = 24 * 60 * 60;
 
 constexpr char kUsage[] =
     "usage: korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE]\n"
+    "              [--screenshot-trend FILE] [--screenshot-after SECONDS]\n"
     "\n"
-    "  --simulate[=TYPE]   every COM port reaches a built-in virtual sensor of device type\n"
-    "                      TYPE (default 0x1030)\n"
-    "  --factory           factory mode: the main window shows \"Calibration data\"\n"
-    "  --screenshot FILE   connect, switch the online values on, save the main window as a\n"
-    "                      PNG picture after two polls and exit\n"
+    "  --simulate[=TYPE]           every COM port reaches a built-in virtual sensor of device\n"
+    "                              type TYPE (default 0x1030)\n"
+    "  --factory                   factory mode: the main window shows \"Calibration data\"\n"
+    "  --screenshot FILE           connect, switch the online values on, save the main window\n"
+    "                              as a PNG picture after two polls and exit\n"
+    "  --screenshot-trend FILE     the same, with the trend window open: save the trend window\n"
+    "                              as a PNG picture\n"
+    "  --screenshot-after SECONDS  let the online values run this long (1 to 86400 seconds of\n"
+    "                              real time) before the pictures are taken\n"
     "  --help\n";
 
 // Messages of an unattended run go to the error stream; questions are answered with no.
@@ -59,10 +70,21 @@ class StreamUi final : public Ui {
   }
 };
 
-bool SaveScreenshot(CMeridoDlgView& view, const std::string& file) {
+bool SaveScreenshot(QWidget& window, const std::string& file) {
   // Saved without alpha: the picture is a window, and RGB PNGs are what every reader expects.
-  const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
+  const QImage image = window.grab().toImage().convertToFormat(QImage::Format_RGB888);
   return image.save(QString::fromStdString(file), "PNG");
+}
+
+// Where the pictures of an unattended run go once the values have run long enough.
+bool SaveScreenshots(CMeridoDlgView& view, const CMeridoApp::Options& options) {
+  bool saved = true;
+  if (!options.screenshotFile.empty()) saved = SaveScreenshot(view, options.screenshotFile);
+  if (!options.trendScreenshotFile.empty()) {
+    TrendWindow* trend = view.trendWindow();
+    saved = trend != nullptr && SaveScreenshot(*trend, options.trendScreenshotFile) && saved;
+  }
+  return saved;
 }
 
 }  // namespace
@@ -98,10 +120,31 @@ std::optional<CMeridoApp::Options> CMeridoApp::ParseArguments(const std::vector<
         return std::nullopt;
       }
       options.screenshotFile = args[++i];
+    } else if (arg == kTrendScreenshotOption) {
+      if (i + 1 >= args.size()) {
+        error = "--screenshot-trend needs a file name";
+        return std::nullopt;
+      }
+      options.trendScreenshotFile = args[++i];
+    } else if (arg == kScreenshotAfterOption) {
+      const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || end == nullptr || *end != '\0' || seconds < 1 ||
+          seconds > kMaxScreenshotAfterSeconds) {
+        error = "--screenshot-after takes a number of seconds from 1 to 86400";
+        return std::nullopt;
+      }
+      options.screenshotAfterSeconds = static_cast<int>(seconds);
     } else {
       error = "unknown argument " + arg;
       return std::nullopt;
     }
+  }
+  if (options.screenshotAfterSeconds > 0 && options.screenshotFile.empty() &&
+      options.trendScreenshotFile.empty()) {
+    error = "--screenshot-after needs --screenshot or --screenshot-trend";
+    return std::nullopt;
   }
   return options;
 }
@@ -140,7 +183,7 @@ int CMeridoApp::Run(int argc, char** argv) {
 
   StreamUi streamUi;
   int exitCode = kExitOk;
-  if (!options->screenshotFile.empty()) {
+  if (!options->screenshotFile.empty() || !options->trendScreenshotFile.empty()) {
     view.SetUiOverride(&streamUi);
     QTimer::singleShot(0, &view, [&] {
       view.button(MainButton::kConnect)->click();
@@ -150,8 +193,12 @@ int CMeridoApp::Run(int argc, char** argv) {
         return;
       }
       view.button(MainButton::kOnOff)->click();
-      QTimer::singleShot(kScreenshotPolls * kPollTimerMs + kScreenshotSettleMs, &view, [&] {
-        if (!SaveScreenshot(view, options->screenshotFile)) exitCode = kExitFailure;
+      if (!options->trendScreenshotFile.empty()) view.button(MainButton::kTrend)->click();
+      const int runMs = options->screenshotAfterSeconds > 0
+                            ? options->screenshotAfterSeconds * kMsPerSecond
+                            : kScreenshotPolls * kPollTimerMs;
+      QTimer::singleShot(runMs + kScreenshotSettleMs, &view, [&] {
+        if (!SaveScreenshots(view, *options)) exitCode = kExitFailure;
         view.close();
       });
     });

@@ -11,7 +11,8 @@ namespace korvin {
 // the recorder and the main window, initialises the window and runs it modally; the program ends
 // when it closes.
 //
-//   korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE]
+//   korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE] [--screenshot-trend FILE]
+//          [--screenshot-after SECONDS]
 class CMeridoApp {
  public:
   struct Options {
@@ -21,6 +22,10 @@ class CMeridoApp {
     std::string screenshotFile;
     // Factory mode: "Calibration data" is shown in the main window.
     bool factory = false;
+    // The same with the trend window open, saving the trend window.
+    std::string trendScreenshotFile;
+    // How long the values run before the pictures are taken; 0 for two polls.
+    int screenshotAfterSeconds = 0;
     bool help = false;
   };
   static constexpr uint16_t kDefaultSimulatedType = 0x1030;

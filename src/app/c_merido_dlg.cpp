@@ -1,5 +1,7 @@
 #include "app/c_merido_dlg.h"
 
+#include <chrono>
+
 #include "app/com_settings.h"
 #include "device/identity.h"
 #include "platform/port_names.h"
@@ -153,6 +155,10 @@ void CMeridoDlg::OnConnect() {
     form_.exit.enabled = false;
     ShowIdentity();
     CheckFirmware();
+    // A new connection, a new trend.
+    trend_.Clear();
+    trend_.BeginSegment(TrendChannelsNow());
+    form_.trend.enabled = true;
     return;
   }
 
@@ -161,6 +167,8 @@ void CMeridoDlg::OnConnect() {
   host_.RunConnectDialog(dialog);
   connected_ = false;
   form_.connect.caption = mainwindow::kConnect;
+  // The trend window keeps the samples until the next connection, so they can still be saved.
+  form_.trend.enabled = false;
   EndRecording();
   ClearIdentity();
   form_.onOff.enabled = false;
@@ -246,6 +254,7 @@ void CMeridoDlg::OnOnOff() {
 
 void CMeridoDlg::SwitchPollingOn() {
   poller_.SwitchOn();
+  trend_.BeginSegment(TrendChannelsNow());
   form_.values = {};
   ui_.Refresh();
   form_.onOff.caption = mainwindow::kOff;
@@ -296,11 +305,37 @@ void CMeridoDlg::OnTimer(int timerId) {
 
 void CMeridoDlg::Poll() {
   if (!poller_.running()) return;
-  if (poller_.Poll() != OnlinePoller::Outcome::kStopped) return;
+  const OnlinePoller::Outcome outcome = poller_.Poll();
+  // Values that came in after "Off" was pressed during the poll are not shown, so not kept.
+  if (outcome == OnlinePoller::Outcome::kUpdated && poller_.running()) AddTrendSample();
+  if (outcome != OnlinePoller::Outcome::kStopped) return;
   form_.onOff.caption = mainwindow::kOn;
   EnableTasksAfterPolling();
   // A running recording disabled "On"; without it the recording could never tick again.
   if (logging_.active()) form_.onOff.enabled = true;
+}
+
+void CMeridoDlg::AddTrendSample() {
+  std::array<float, kTrendChannelCount> values{};
+  std::array<uint8_t, kTrendChannelCount> decimals{};
+  constexpr std::array<int, kTrendChannelCount> kChannelOfRow = {
+      kChannelDewPoint, kChannelAltDewPoint, kChannelTemperature, kChannelPressure};
+  for (int row = 0; row < kTrendChannelCount; ++row) {
+    values[row] = record_.online[kChannelOfRow[row]];
+    decimals[row] = record_.decimals[kChannelOfRow[row]];
+  }
+  trend_.Append(WallClockMs(), values, decimals);
+}
+
+TrendChannels CMeridoDlg::TrendChannelsNow() const {
+  return TrendChannels{form_.unitLabels, record_.HasPressureSensor()};
+}
+
+int64_t CMeridoDlg::WallClockMs() const {
+  if (options_.wallClockMs) return options_.wallClockMs();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 void CMeridoDlg::RecorderTick() {
@@ -347,6 +382,10 @@ void CMeridoDlg::OnComPort() {
   comPortIndex_ = dialog.portIndex();
   // Written on "Cancel" as well: the file then holds the index the window uses.
   SaveComPortIndex(SettingsFile(kComSettingsFileName), comPortIndex_);
+}
+
+void CMeridoDlg::OnTrend() {
+  if (connected_) host_.ShowTrendWindow();
 }
 
 void CMeridoDlg::RunTask(void (TaskDialogs::*open)(TaskContext&)) {

@@ -2,11 +2,13 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/c_properties.h"
+#include "app/trend_buffer.h"
 #include "device/connect_sequence.h"
 #include "device/device_record.h"
 #include "device/device_types.h"
@@ -59,6 +61,7 @@ inline constexpr std::string_view kOff = "Off";
 inline constexpr std::string_view kCalibration = "Calibration";
 inline constexpr std::string_view kSensorSettings = "Sensor settings";
 inline constexpr std::string_view kComPort = "COM Port";
+inline constexpr std::string_view kTrend = "Trend";
 inline constexpr std::string_view kCommunication = "Communication";
 inline constexpr std::string_view kSensorInfo = "Sensor Info.";
 inline constexpr std::string_view kExit = "Exit";
@@ -112,6 +115,8 @@ class MainWindowHost {
   virtual HelpOpenResult OpenHelpFile(std::string_view fileName) = 0;
   // Closes the main window, which ends the program.
   virtual void CloseWindow() = 0;
+  // Shows the trend window (non-modal) of CMeridoDlg::trend(), or brings it to the front.
+  virtual void ShowTrendWindow() {}
 };
 
 struct ButtonState {
@@ -155,6 +160,8 @@ struct MainWindowForm {
   ButtonState calibration{std::string(mainwindow::kCalibration)};
   ButtonState sensorSettings{std::string(mainwindow::kSensorSettings)};
   ButtonState comPort{std::string(mainwindow::kComPort), true};
+  // Enabled while a sensor is connected, polling or not.
+  ButtonState trend{std::string(mainwindow::kTrend)};
   ButtonState communication{std::string(mainwindow::kCommunication)};
   ButtonState sensorInfo{std::string(mainwindow::kSensorInfo)};
   ButtonState exit{std::string(mainwindow::kExit), true};
@@ -212,6 +219,9 @@ class CMeridoDlg {
     // Factory mode: the hidden "Calibration data" button is shown (it follows the window's
     // enable rules either way).
     bool factory = false;
+    // Milliseconds since 1970-01-01 UTC, the time of each trend sample; empty for the system
+    // clock.
+    std::function<int64_t()> wallClockMs;
   };
 
   CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging& logging,
@@ -230,6 +240,7 @@ class CMeridoDlg {
   void OnTimer(int timerId);
   void OnRecord();
   void OnComPort();
+  void OnTrend();
   void OnCalibration();
   void OnSensorSettings();
   void OnCommunication();
@@ -254,6 +265,9 @@ class CMeridoDlg {
   bool connected() const { return connected_; }
   bool polling() const { return poller_.running(); }
   const OnlinePoller& poller() const { return poller_; }
+  // The online values of this connection since polling went on, for the trend window.
+  const TrendBuffer& trend() const { return trend_; }
+  int64_t WallClockMs() const;
 
  private:
   // Forwards the poller's messages and repaints, so the rows reach the form first and the
@@ -287,6 +301,9 @@ class CMeridoDlg {
   // message waits for the user while the polling timer goes on ticking).
   void ShowFileMessage();
   void CheckFirmware();
+  void AddTrendSample();
+  // The trend's channels as the window shows them now.
+  TrendChannels TrendChannelsNow() const;
   void RunTask(void (TaskDialogs::*open)(TaskContext&));
   std::filesystem::path SettingsFile(const char* name) const;
 
@@ -309,6 +326,7 @@ class CMeridoDlg {
   // The latest failure to tell of the sheet and of the CSV (by FileKind).
   std::array<std::string, kFileKindCount> pendingFileMessages_;
   bool showingFileMessage_ = false;
+  TrendBuffer trend_;
 };
 
 }  // namespace korvin

@@ -23,6 +23,7 @@
 #include "app/qt_ui.h"
 #include "app/record_view.h"
 #include "app/splash_window.h"
+#include "app/trend_window.h"
 
 namespace korvin {
 
@@ -187,6 +188,7 @@ void CMeridoDlgView::BuildWidgets() {
   AddButton(MainButton::kSensorInfo, &CMeridoDlg::OnSensorInfo);
   AddButton(MainButton::kCommunication, &CMeridoDlg::OnCommunication);
   AddButton(MainButton::kComPort, &CMeridoDlg::OnComPort);
+  AddButton(MainButton::kTrend, &CMeridoDlg::OnTrend);
   AddButton(MainButton::kHelp, &CMeridoDlg::OnHelp);
   AddButton(MainButton::kCalibrationData, &CMeridoDlg::OnCalibrationData);
   AddButton(MainButton::kExit, &CMeridoDlg::OnExit);
@@ -277,11 +279,13 @@ void CMeridoDlgView::PushForm() {
   SetButton(button(MainButton::kCalibration), form.calibration);
   SetButton(button(MainButton::kSensorSettings), form.sensorSettings);
   SetButton(button(MainButton::kComPort), form.comPort);
+  SetButton(button(MainButton::kTrend), form.trend);
   SetButton(button(MainButton::kCommunication), form.communication);
   SetButton(button(MainButton::kSensorInfo), form.sensorInfo);
   SetButton(button(MainButton::kExit), form.exit);
   SetButton(button(MainButton::kHelp), form.help);
   SetButton(button(MainButton::kCalibrationData), form.calibrationData);
+  if (trendWindow_) trendWindow_->Update();
 }
 
 void CMeridoDlgView::closeEvent(QCloseEvent* event) {
@@ -296,6 +300,7 @@ void CMeridoDlgView::closeEvent(QCloseEvent* event) {
   }
   closed_ = true;
   pollTimer_.stop();
+  if (trendWindow_) trendWindow_->close();
   dialog_.OnClose();
   event->accept();
   done(QDialog::Rejected);
@@ -346,6 +351,17 @@ void CMeridoDlgView::CloseWindow() {
   } else {
     close();
   }
+}
+
+void CMeridoDlgView::ShowTrendWindow() {
+  if (!trendWindow_) {
+    // A child of the main window, so the main window's modality does not block it.
+    trendWindow_ = std::make_unique<TrendWindow>(
+        dialog_.trend(), [this] { return dialog_.WallClockMs(); }, this);
+  }
+  trendWindow_->show();
+  trendWindow_->raise();
+  trendWindow_->activateWindow();
 }
 
 void CMeridoDlgView::Message(const std::string& text) {

@@ -18,6 +18,7 @@ namespace korvin {
 
 class SplashWindow;
 class QtTaskDialogs;
+class TrendWindow;
 
 // The main window's buttons, in the order of the button column.
 enum class MainButton {
@@ -29,11 +30,12 @@ enum class MainButton {
   kSensorInfo,
   kCommunication,
   kComPort,
+  kTrend,
   kHelp,
   kCalibrationData,
   kExit,
 };
-inline constexpr int kMainButtonCount = 11;
+inline constexpr int kMainButtonCount = 12;
 
 // The main window on screen: builds the widgets, calls a CMeridoDlg procedure per button and per
 // tick of timer 8001, and pushes the form into the widgets after each. It is the Ui and the host
@@ -81,6 +83,8 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
   int pollTimerInterval() const { return pollTimer_.interval(); }
   bool pollTimerActive() const { return pollTimer_.isActive(); }
   bool splashShown() const { return splash_ != nullptr; }
+  // Null until "Trend" was first pressed.
+  TrendWindow* trendWindow() const { return trendWindow_.get(); }
 
   // Answers messages and questions somewhere else than in message boxes (tests, unattended
   // runs). Null restores the message boxes.
@@ -96,6 +100,7 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
   void CloseSplash() override;
   HelpOpenResult OpenHelpFile(std::string_view fileName) override;
   void CloseWindow() override;
+  void ShowTrendWindow() override;
 
   // Ui
   void Message(const std::string& text) override;
@@ -124,6 +129,7 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
   QTimer pollTimer_;
   std::unique_ptr<SplashWindow> splash_;
   std::unique_ptr<QtTaskDialogs> tasks_;
+  std::unique_ptr<TrendWindow> trendWindow_;
   Ui* uiOverride_ = nullptr;
   int depth_ = 0;
   bool closePending_ = false;

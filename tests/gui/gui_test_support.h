@@ -108,6 +108,7 @@ class ScriptedHost final : public MainWindowHost {
     return helpResult;
   }
   void CloseWindow() override { events.push_back("close-window"); }
+  void ShowTrendWindow() override { events.push_back("trend-window"); }
 
   std::vector<std::string> events;
   bool cancelConnect = false;

@@ -62,6 +62,9 @@ Captions ConnectedButtons(bool communication) {
 
 const Captions kPollingButtons = {"Off", "Start recording"};
 
+// The wall clock of the trend samples: 2024-05-06 07:08:09 UTC at virtual time 0.
+constexpr int64_t kWallClockStartMs = 1714979289000;
+
 int DecimalPlacesOf(const std::string& text) {
   const size_t point = text.find('.');
   return point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
@@ -157,6 +160,7 @@ class MainWindowTest : public ::testing::Test {
     options.settingsFolder = folder_.path();
     options.programFolder = folder_.path();
     options.factory = factory_;
+    options.wallClockMs = [this] { return kWallClockStartMs + clock_.NowMs(); };
     dlg_ = std::make_unique<CMeridoDlg>(*link_, ui_, host_, *logging_, reader_, options);
   }
   void Start(uint16_t deviceType = 0x1030) {
@@ -450,6 +454,128 @@ TEST_F(MainWindowTest, WithoutPressureSensorTheFourthRowStaysEmpty) {
   EXPECT_FALSE(form().values[kRowDewPoint].empty());
   EXPECT_TRUE(form().values[kRowPressure].empty());
   EXPECT_TRUE(form().unitLabels[kRowPressure].empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The trend of the online values.
+
+TEST_F(MainWindowTest, EachSuccessfulPollGoesIntoTheTrend) {
+  Start(0x1030);
+  Connect();
+  const TrendBuffer& trend = dlg_->trend();
+  EXPECT_TRUE(trend.empty());
+  EXPECT_EQ(trend.channels(), (TrendChannels{form().unitLabels, true}));
+  PollingOn();
+  // The trend's channels are the rows of "Online values".
+  constexpr int kChannelOfRow[] = {kChannelDewPoint, kChannelAltDewPoint, kChannelTemperature,
+                                   kChannelPressure};
+  for (uint64_t poll = 0; poll < 3; ++poll) {
+    Tick();
+    ASSERT_EQ(trend.size(), poll + 1);
+    const TrendSample& sample = trend.Newest();
+    EXPECT_EQ(sample.timeMs, kWallClockStartMs + clock_.NowMs());
+    for (int row = 0; row < kTrendChannelCount; ++row) {
+      EXPECT_EQ(sample.values[row], dlg_->record().online[kChannelOfRow[row]]) << row;
+      EXPECT_EQ(sample.decimals[row], dlg_->record().decimals[kChannelOfRow[row]]) << row;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, TrendHasAGapWherePollingWasOffOrFailed) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  Tick();
+  Tick();
+  dlg_->OnOnOff();
+  PollingOn();
+  Tick();
+  // Failed polls add nothing; the fourth ends polling, and polling on again starts a segment.
+  sensor_->faults().silent = true;
+  for (int i = 0; i < 4; ++i) Tick();
+  ASSERT_FALSE(dlg_->polling());
+  sensor_->faults().silent = false;
+  PollingOn();
+  Tick();
+  const TrendBuffer& trend = dlg_->trend();
+  std::vector<uint64_t> segments;
+  for (uint64_t s = trend.firstSequence(); s < trend.endSequence(); ++s) {
+    segments.push_back(trend.At(s).segment);
+  }
+  EXPECT_THAT(segments, ElementsAre(0, 0, 2, 3));
+}
+
+TEST_F(MainWindowTest, ValuesThatArriveAfterOffAreNotKept) {
+  Build(0x1030);
+  // "Off" is pressed while the second poll waits for its reply.
+  bool pressOff = false;
+  CallbackEventPump pump([&] {
+    if (pressOff) {
+      pressOff = false;
+      dlg_->OnOnOff();
+    }
+    return false;
+  });
+  link_ = std::make_unique<ServiceLink>(*port_, clock_, pump);
+  CMeridoDlg::Options options;
+  options.settingsFolder = folder_.path();
+  options.wallClockMs = [this] { return clock_.NowMs(); };
+  dlg_ = std::make_unique<CMeridoDlg>(*link_, ui_, host_, *logging_, reader_, options);
+  dlg_->OnInitDialog();
+  Connect();
+  PollingOn();
+  Tick();
+  // A reply in pieces keeps the read pumping events between them.
+  sensor_->faults().splitPieces = 3;
+  sensor_->faults().splitGapUs = 200'000;
+  pressOff = true;
+  Tick();
+  EXPECT_FALSE(pressOff);
+  EXPECT_FALSE(dlg_->polling());
+  EXPECT_EQ(dlg_->trend().size(), 1u);
+}
+
+TEST_F(MainWindowTest, TrendButtonNeedsASensorAndEachConnectionHasItsOwnTrend) {
+  Start(0x1030);
+  EXPECT_FALSE(form().trend.enabled);
+  EXPECT_EQ(form().trend.caption, "Trend");
+  dlg_->OnTrend();
+  EXPECT_THAT(host_.events, ::testing::Not(::testing::Contains("trend-window")));
+
+  Connect();
+  EXPECT_TRUE(form().trend.enabled);
+  dlg_->OnTrend();
+  EXPECT_EQ(host_.events.back(), "trend-window");
+  PollingOn();
+  EXPECT_TRUE(form().trend.enabled);
+  Tick();
+  Tick();
+  dlg_->OnOnOff();
+  EXPECT_TRUE(form().trend.enabled);
+
+  // Disconnected, the samples stay for the open window to save; the next connection clears them.
+  dlg_->OnConnect();
+  EXPECT_FALSE(form().trend.enabled);
+  EXPECT_EQ(dlg_->trend().size(), 2u);
+  const uint64_t generation = dlg_->trend().generation();
+  Connect();
+  EXPECT_TRUE(dlg_->trend().empty());
+  EXPECT_NE(dlg_->trend().generation(), generation);
+}
+
+TEST_F(MainWindowTest, TrendStartsOverWhenTheUnitsChange) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  Tick();
+  dlg_->OnOnOff();
+  // The sensor settings switch to °F between two polling runs.
+  dlg_->record().fahrenheit = true;
+  dlg_->ShowIdentity();
+  PollingOn();
+  Tick();
+  EXPECT_EQ(dlg_->trend().size(), 1u);
+  EXPECT_EQ(dlg_->trend().channels().unitLabels[kTrendTemperature], "°F");
 }
 
 // Records whether the polling timer still ran when a message appeared.

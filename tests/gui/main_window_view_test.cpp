@@ -27,6 +27,7 @@
 #include "app/qt_ui.h"
 #include "app/record_view.h"
 #include "gui/gui_test_support.h"
+#include "gui/qt_test_support.h"
 #include "platform/clock.h"
 #include "sim/sensor_model.h"
 #include "sim/sim_serial_port.h"
@@ -39,19 +40,10 @@ using test::ReadBytes;
 using test::ScriptedPageReader;
 using test::ScriptedUi;
 using test::TempFolder;
+using test::WaitUntil;
 using test::WriteBytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!condition()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
 
 // Runs `action` on the modal dialog of type T as soon as it is open.
 template <typename T>
