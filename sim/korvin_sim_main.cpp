@@ -40,7 +40,7 @@ constexpr const char* kHelp =
     "  --profile F|V|legacy  link profile: F (preamble at 50000, frames at 19200, default),\n"
     "                        V (1200 baud), legacy (answers only '9' at 1200 baud)\n"
     "  --link PATH           also make PATH a symbolic link to the terminal\n"
-    "  --response-delay-ms N turnaround before each reply (default 1)\n"
+    "  --response-delay-ms N turnaround before each reply (default 20)\n"
     "  --trace FILE          write one line per burst heard into FILE: its size, line speed\n"
     "                        and framing, and what the sensor made of it\n"
     "Faults:\n"
@@ -206,6 +206,7 @@ int main(int argc, char** argv) {
   korvin::SteadyClock clock;
   korvin::sim::SensorModel model(options.type, options.link, clock);
   model.faults() = options.faults;
+  model.SetResponseDelayUs(korvin::sim::kRealTimeResponseDelayUs);
   if (options.responseDelayMs) model.SetResponseDelayUs(*options.responseDelayMs * kUsPerMs);
   for (const std::string& r : options.refusals) {
     if (!ParseRefusal(model, r)) {

@@ -9,6 +9,7 @@ SensorLine OpenSensorLine(std::optional<uint16_t> simulatedType, Clock& clock) {
   SensorLine line;
   if (simulatedType) {
     line.model = std::make_unique<SensorModel>(*simulatedType, LinkKind::kProfileF, clock);
+    line.model->SetResponseDelayUs(kRealTimeResponseDelayUs);
     line.port = std::make_unique<SimSerialPort>(*line.model, clock);
   } else {
     line.port = std::make_unique<PosixSerialPort>();

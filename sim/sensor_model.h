@@ -33,6 +33,11 @@ inline constexpr std::array<uint8_t, 13> kPreamble = {0x01, 0x46, 0x08, 0x01, 0x
 inline constexpr size_t kPreambleMatched = 11;
 inline constexpr uint8_t kLegacyProbe = 0x39;  // '9'
 inline constexpr size_t kLegacyReplySize = 6;
+// The turnaround of a virtual sensor that runs against the real clock (korvin --simulate,
+// korvin-cli --simulate, korvin-sim): as long as a real sensor takes to start its reply, so a
+// program that is briefly descheduled between the end of its request and the purge of its
+// receive queue still reads the whole reply.
+inline constexpr int64_t kRealTimeResponseDelayUs = 20'000;
 
 // Named misbehaviour for tests and demos. Persistent switches live in FaultSettings; FailNext()
 // arms a fault for the next replies only.
