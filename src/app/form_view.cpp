@@ -507,6 +507,7 @@ std::optional<std::filesystem::path> FormView::ChooseFile(const FileChooserSpec&
       QString::fromUtf8(spec.title.data(), static_cast<qsizetype>(spec.title.size())));
   chooser.setNameFilter(Text(FilterText(spec)));
   chooser.setOption(QFileDialog::ReadOnly, false);
+  if (!spec.folder.empty()) chooser.setDirectory(QString::fromStdString(spec.folder.string()));
   if (spec.mode == FileChooserSpec::Mode::kSave) {
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setFileMode(QFileDialog::AnyFile);
