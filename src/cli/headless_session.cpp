@@ -318,7 +318,9 @@ void HeadlessSession::RunSteps(TaskDialog& dialog, Host& host) {
     }
     const size_t id = *spec.Find(step.label);
     if (step.kind == HeadlessStep::Kind::kPress) {
-      if (!dialog.form().Enabled(id) || !dialog.form()[id].visible) {
+      // A hidden default button is still reached with Enter.
+      const bool reachable = dialog.form()[id].visible || spec[id].Has(control::kDefault);
+      if (!dialog.form().Enabled(id) || !reachable) {
         StepError("\"" + spec[id].label + "\" is disabled");
         return;
       }

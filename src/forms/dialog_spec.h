@@ -35,6 +35,11 @@ inline constexpr uint16_t kDisabled = 0x0020;  // disabled until the dialog enab
 inline constexpr uint16_t kHidden = 0x0040;    // hidden until the dialog shows it
 inline constexpr uint16_t kCentred = 0x0080;   // headings and cells: text centred
 inline constexpr uint16_t kCancel = 0x0100;    // the button the close box and Esc stand for
+
+// Only the label in the bold dialog font.
+inline constexpr uint16_t kBoldLabel = 0x0200;
+// A heading drawn as a horizontal line (a signature line).
+inline constexpr uint16_t kRule = 0x0400;
 }  // namespace control
 
 // One control as the screen shows it. `label` is unique within its dialog; a table cell, which
@@ -61,7 +66,8 @@ struct ControlSpec {
 };
 
 // A group of controls: a box with a caption, or a plain area when the caption is empty. Groups
-// are placed in the dialog's own grid.
+// are placed in the dialog's own grid; in a framed dialog a group `besideFrame` stands in a
+// column right of the frame instead (a column of buttons), from the top.
 struct GroupSpec {
   std::string id = {};
   std::string caption = {};
@@ -69,6 +75,7 @@ struct GroupSpec {
   int column = 0;
   int rowSpan = 1;
   int columnSpan = 1;
+  bool besideFrame = false;
 };
 
 // Flags of a dialog window.
