@@ -11,6 +11,7 @@
 #include "app/c_merido_dlg_view.h"
 #include "app/qt_download_page_reader.h"
 #include "app/qt_event_pump.h"
+#include "app/report_base_folder.h"
 #include "platform/clock.h"
 #include "platform/port_names.h"
 #include "protocol/service_link.h"
@@ -25,7 +26,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr char kApplicationName[] = "KORVIN";
 constexpr char kSimulateOption[] = "--simulate";
 constexpr char kSimulatePrefix[] = "--simulate=";
 constexpr char kScreenshotOption[] = "--screenshot";
@@ -128,7 +128,8 @@ int CMeridoApp::Run(int argc, char** argv) {
   QtDownloadPageReader pageReader;
 
   CMeridoDlg::Options windowOptions;
-  windowOptions.programFolder = QCoreApplication::applicationDirPath().toStdString();
+  windowOptions.programFolder =
+      ReportBaseFolderAtStartUp(QCoreApplication::applicationDirPath().toStdString());
   CMeridoDlgView view(link, pump, logging, pageReader, windowOptions);
   view.Initialise();
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 
+#include "app/report_base_folder.h"
 #include "cli/cli.h"
 #include "cli/dialog_picture.h"
 #include "cli/headless_session.h"
@@ -259,7 +260,7 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
   TaskEnvironment environment{link, record};
   environment.comPortIndex = ComPortIndexOf(options->port);
   environment.portName = options->port;
-  environment.programFolder = ProgramFolder();
+  environment.programFolder = ReportBaseFolderAtStartUp(ProgramFolder());
   environment.texts = TextsOf(record);
 
   DialogPicture picture;
