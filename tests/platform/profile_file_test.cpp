@@ -6,12 +6,12 @@
 #include <random>
 
 #include "platform/cp936.h"
-#include "recording/test_files.h"
+#include "support/temp_folder.h"
 
 namespace korvin {
 namespace {
 
-using test::TempFolder;
+using TempFolder = test::ScratchFolder;
 
 std::string FileText(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
