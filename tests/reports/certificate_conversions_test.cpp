@@ -121,11 +121,11 @@ TEST(CertificateTexts, EvaluationOfAResultRow) {
       {"-40.0", "-42.5", "2", "Passed", "Failed"},
       {"-40.0", "-41.9", "±2.0 C Td", "Passed", "Passed"},
       {"8.000", "8.012", " 0.05 bar", "Passed", "Passed"},
-      {"17.4", "17.5", "", "Passed", "Passed"},        // no permissible uncertainty
+      {"17.4", "17.5", "", "Passed", "Passed"},  // no permissible uncertainty
       {"17.4", "17.5", "see note", "Passed", "Passed"},
       {"N/A", "N/A", "0.3", "N/A", "N/A"},
-      {"", "", "0.05", "N/A", "N/A"},                  // no pressure values
-      {"", "", "2.0", "Passed", "Passed"},             // a dew point row left empty
+      {"", "", "0.05", "N/A", "N/A"},       // no pressure values
+      {"", "", "2.0", "Passed", "Passed"},  // a dew point row left empty
       {"nan", "12.0", "2.0", "Passed", "Passed"},
   };
   for (const Case& c : cases) {
