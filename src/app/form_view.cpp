@@ -129,7 +129,8 @@ void FormView::Build() {
       }
       beside->addWidget(box);
     } else {
-      top->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
+      QGridLayout* holder = group.parent.empty() ? top : grids.at(group.parent);
+      holder->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
     }
   }
   if (beside != nullptr) beside->addStretch(1);

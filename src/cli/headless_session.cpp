@@ -4,6 +4,7 @@
 #include <map>
 #include <ostream>
 
+#include "config/c_service_info.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -89,6 +90,7 @@ std::string SaveTarget(const std::filesystem::path& file, std::string_view defau
 const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
+      {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
   };
   return dialogs;
 }

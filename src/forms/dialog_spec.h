@@ -66,8 +66,10 @@ struct ControlSpec {
 };
 
 // A group of controls: a box with a caption, or a plain area when the caption is empty. Groups
-// are placed in the dialog's own grid; in a framed dialog a group `besideFrame` stands in a
-// column right of the frame instead (a column of buttons), from the top.
+// are placed in the dialog's own grid, or in the grid of the group named `parent` (declared
+// before it; give that group's own controls explicit rows that keep clear of its boxes). In a
+// framed dialog a group `besideFrame` stands in a column right of the frame instead (a column
+// of buttons), from the top.
 struct GroupSpec {
   std::string id = {};
   std::string caption = {};
@@ -75,6 +77,7 @@ struct GroupSpec {
   int column = 0;
   int rowSpan = 1;
   int columnSpan = 1;
+  std::string parent = {};
   bool besideFrame = false;
 };
 

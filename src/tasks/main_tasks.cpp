@@ -1,5 +1,6 @@
 #include "tasks/main_tasks.h"
 
+#include "config/c_service_info.h"
 #include "config/c_setting.h"
 
 namespace korvin {
@@ -8,9 +9,10 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
   switch (task) {
     case MainTask::kSensorSettings:
       return std::make_unique<CSetting>(environment);
+    case MainTask::kSensorInfo:
+      return std::make_unique<CServiceInfo>(environment);
     case MainTask::kCalibration:
     case MainTask::kCommunication:
-    case MainTask::kSensorInfo:
     case MainTask::kCalibrationData:
       break;
   }

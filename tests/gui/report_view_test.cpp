@@ -1,0 +1,109 @@
+// The report dialogs in their Qt view, offscreen: the widgets mirror the form, and "Print to
+// PDF" grabs the real window into a PDF whose page shows exactly that picture.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/form_view.h"
+#include "config/c_service_info.h"
+#include "support/dialog_rig.h"
+#include "support/pdf_tools.h"
+#include "support/scripted_ui.h"
+#include "support/temp_folder.h"
+
+namespace korvin {
+namespace {
+
+using I = CServiceInfo;
+using test::DialogRig;
+
+template <typename W>
+W* Widget(FormView& view, size_t id) {
+  W* widget = qobject_cast<W*>(view.widget(id));
+  EXPECT_NE(widget, nullptr) << id;
+  return widget;
+}
+
+// The view at the size it opens with.
+void Lay(FormView& view) {
+  view.Push();
+  view.layout()->activate();
+  view.resize(view.sizeHint());
+}
+
+TEST(ServiceInfoView, ReadOnlyWidgetsMirrorTheForm) {
+  DialogRig rig(0x1030);
+  rig.state().filterGrade = 6;
+  CServiceInfo dialog(rig.environment);
+  FormView view(dialog, nullptr);
+  test::ScriptedUi ui;
+  view.SetUiOverride(&ui);
+  dialog.Open();
+  Lay(view);
+
+  EXPECT_EQ(view.windowTitle(), "Sensor information");
+  EXPECT_EQ(Widget<QLineEdit>(view, I::kFilterGrade)->text(), "6");
+  EXPECT_TRUE(Widget<QLineEdit>(view, I::kFilterGrade)->isReadOnly());
+  EXPECT_EQ(Widget<QLineEdit>(view, I::kHighBoundary)->text(), "-20.00");
+  EXPECT_EQ(view.unitLabel(I::kHighBoundary)->text(), "℃ Td");
+  EXPECT_EQ(view.unitLabel(I::k4mA)->text(),
+            QString::fromStdString(rig.environment.texts.analogueUnit));
+  EXPECT_EQ(Widget<QComboBox>(view, I::kAltDewPoint)->count(), 7);
+  EXPECT_FALSE(Widget<QComboBox>(view, I::kAltDewPoint)->isEnabled());
+  EXPECT_TRUE(Widget<QCheckBox>(view, I::kPressureOutput)->isChecked());
+  EXPECT_FALSE(Widget<QCheckBox>(view, I::kPressureOutput)->isEnabled());
+  EXPECT_TRUE(Widget<QRadioButton>(view, I::kAutoOffsetMode)->isChecked());
+  EXPECT_EQ(Widget<QPushButton>(view, I::kPrintToPdf)->text(), "Print to PDF");
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(ServiceInfoView, PrintToPdfHoldsTheGrabbedWindow) {
+  test::ScratchFolder scratch("korvin-view-report");
+  DialogRig rig(0x1030);
+  rig.environment.programFolder = scratch.path();
+  CServiceInfo dialog(rig.environment);
+  FormView view(dialog, nullptr);
+  test::ScriptedUi ui;
+  view.SetUiOverride(&ui);
+  dialog.Open();
+  Lay(view);
+
+  Widget<QPushButton>(view, I::kPrintToPdf)->click();
+  EXPECT_TRUE(ui.messages.empty());
+  const std::filesystem::path pdf =
+      scratch / "Sensor information" / (rig.environment.texts.serial + "_Info.pdf");
+  const auto info = test::ReadPdfInfo(pdf);
+  ASSERT_TRUE(info.has_value());
+  const QImage window = view.grab().toImage().convertToFormat(QImage::Format_RGB888);
+  EXPECT_DOUBLE_EQ(info->width, window.width());
+  EXPECT_DOUBLE_EQ(info->height, window.height());
+
+  const std::filesystem::path rendered = scratch / "page.png";
+  ASSERT_TRUE(test::RenderFirstPage(pdf, rendered));
+  const QImage page =
+      QImage(QString::fromStdString(rendered.string())).convertToFormat(QImage::Format_RGB888);
+  ASSERT_EQ(page.size(), window.size());
+  // The corners, the middle, and the button.
+  const QPoint button = Widget<QPushButton>(view, I::kPrintToPdf)->geometry().center();
+  for (const QPoint p : {QPoint(2, 2), QPoint(window.width() - 3, window.height() - 3),
+                         QPoint(window.width() / 2, window.height() / 2), button}) {
+    EXPECT_EQ(page.pixel(p), window.pixel(p)) << p.x() << "," << p.y();
+  }
+  int differing = 0;
+  for (int y = 0; y < page.height(); y += 7) {
+    for (int x = 0; x < page.width(); x += 7) differing += page.pixel(x, y) != window.pixel(x, y);
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+}  // namespace korvin
