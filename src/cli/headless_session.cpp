@@ -6,6 +6,7 @@
 
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
+#include "reports/c_certificate.h"
 
 namespace korvin {
 
@@ -91,6 +92,8 @@ const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
       {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
+      {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Spec,
+       true},
   };
   return dialogs;
 }
