@@ -100,14 +100,14 @@ CCertificate::CCertificate(TaskEnvironment& environment, CertificateInput input)
   unevaluated_.fill(kPassed);
 }
 
-TemplateValues CCertificate::TemplateFields() const {
+TemplateValues CCertificate::TemplateFields(const Form& form) {
   TemplateValues values;
-  for (size_t t = 0; t < values.size(); ++t) values[t] = form().Text(kTemplateControls[t]);
+  for (size_t t = 0; t < values.size(); ++t) values[t] = form.Text(kTemplateControls[t]);
   return values;
 }
 
-void CCertificate::ShowTemplateFields(const TemplateValues& values) {
-  for (size_t t = 0; t < values.size(); ++t) form().SetText(kTemplateControls[t], values[t]);
+void CCertificate::ShowTemplateFields(Form& form, const TemplateValues& values) {
+  for (size_t t = 0; t < values.size(); ++t) form.SetText(kTemplateControls[t], values[t]);
 }
 
 bool CCertificate::Read(const RequestBuilder& request, void* destination, uint8_t size) {
@@ -123,7 +123,7 @@ void CCertificate::Open() {
   Form& f = form();
   const LoadedTemplate loaded = LoadCertificateTemplate(host(), input_.programFolder);
   templatePath_ = loaded.path;
-  ShowTemplateFields(loaded.values);
+  ShowTemplateFields(f, loaded.values);
   if (loaded.standard) f.Enable(kCustomerLogo, false);
 
   f.SetText(kInstrument, input_.deviceName);
@@ -285,7 +285,8 @@ void CCertificate::ChooseLogo() {
 }
 
 void CCertificate::SaveAsNew() {
-  const std::optional<SavedTemplate> saved = SaveCertificateTemplate(host(), TemplateFields());
+  const std::optional<SavedTemplate> saved =
+      SaveCertificateTemplate(host(), TemplateFields(form()));
   if (!saved) return;
   if (!saved->written) {
     Fail(kTemplateNotWrittenMessage);

@@ -116,9 +116,9 @@ class CCertificate final : public TaskDialog {
   const std::filesystem::path& templatePath() const { return templatePath_; }
   // The customer logo (the picture frame's file); empty without one.
   const std::string& logoPath() const { return form().Text(kLogo); }
-  // The template fields as the form shows them now.
-  TemplateValues TemplateFields() const;
-  void ShowTemplateFields(const TemplateValues& values);
+  // The template fields of a certificate form, and the form showing a template's values.
+  static TemplateValues TemplateFields(const Form& form);
+  static void ShowTemplateFields(Form& form, const TemplateValues& values);
 
  private:
   struct Record {

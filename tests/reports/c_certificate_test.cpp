@@ -256,7 +256,7 @@ TEST(CertificateTemplate, CustomerLogoByTemplateName) {
   CertificateRig cancelled(0x1035);
   cancelled.Open(std::nullopt);
   EXPECT_TRUE(cancelled.dialog->form().Enabled(C::kCustomerLogo));
-  EXPECT_EQ(cancelled.dialog->TemplateFields(), TemplateValues{});
+  EXPECT_EQ(C::TemplateFields(cancelled.dialog->form()), TemplateValues{});
   EXPECT_EQ(cancelled.dialog->logoPath(), "");
   EXPECT_TRUE(cancelled.dialog->templatePath().empty());
 
@@ -308,7 +308,7 @@ TEST(CertificateButtons, SaveAsNewWritesTheScreen) {
   std::ifstream in(file, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("[REF_DP_MIRROR]\r\nModel=$$$ABC\r\n"), std::string::npos);
-  EXPECT_EQ(ReadTemplateFile(file), dialog.TemplateFields());
+  EXPECT_EQ(ReadTemplateFile(file), C::TemplateFields(dialog.form()));
   EXPECT_EQ(dialog.templatePath(), kStandardTemplate);
   EXPECT_EQ(dialog.form().Text(C::kMirrorModel), "   ABC");
 
@@ -330,7 +330,7 @@ TEST(CertificateButtons, CustomerLogoChooserAndExit) {
   EXPECT_EQ(chooser.pattern, "*.png");
   dialog.Press(C::kCustomerLogo);  // cancelled: the logo stays
   EXPECT_EQ(dialog.logoPath(), "/logos/acme.png");
-  EXPECT_EQ(dialog.TemplateFields()[tf::kLogoPath], "/logos/acme.png");
+  EXPECT_EQ(C::TemplateFields(dialog.form())[tf::kLogoPath], "/logos/acme.png");
 
   r.rig.ClearLog();
   dialog.Press(C::kExit);

@@ -91,20 +91,6 @@ TEST(CertificateTexts, SerialNumberInTwoGroups) {
   EXPECT_EQ(GroupedSerialNumber("ÄÖÜß12"), "ÄÖÜß 12");
 }
 
-TEST(CertificateTexts, AnalogueOutputAndModbusNames) {
-  EXPECT_EQ(AnalogueOutputOf(3).unit, "%RH");
-  EXPECT_EQ(AnalogueOutputOf(4).output, "Dewpoint");
-  EXPECT_EQ(AnalogueOutputOf(9).unit, "g/m3");
-  EXPECT_EQ(AnalogueOutputOf(30).output, "Humidity");
-  EXPECT_EQ(AnalogueOutputOf(31).unit, "C Td atm");
-  EXPECT_EQ(AnalogueOutputOf(0).output, "Atoms. dewpoint");
-  EXPECT_EQ(ModbusBaudRateName(0), "1200");
-  EXPECT_EQ(ModbusBaudRateName(7), "115200");
-  EXPECT_EQ(ModbusBaudRateName(8), std::nullopt);
-  EXPECT_EQ(ModbusFramingName(3), "8,N,1");
-  EXPECT_EQ(ModbusFramingName(4), std::nullopt);
-}
-
 // A row is evaluated when it has all three numbers: within the permissible uncertainty it
 // passes, beyond it fails; a row without numbers keeps what it shows.
 TEST(CertificateTexts, EvaluationOfAResultRow) {
