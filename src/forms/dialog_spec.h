@@ -37,9 +37,9 @@ inline constexpr uint16_t kCentred = 0x0080;   // headings and cells: text centr
 inline constexpr uint16_t kCancel = 0x0100;    // the button the close box and Esc stand for
 
 // Only the label in the bold dialog font.
-inline constexpr uint16_t kBoldLabel = 0x0200;
+inline constexpr uint16_t kBoldLabel = 0x1000;
 // A heading drawn as a horizontal line (a signature line).
-inline constexpr uint16_t kRule = 0x0400;
+inline constexpr uint16_t kRule = 0x2000;
 }  // namespace control
 
 // One control as the screen shows it. `label` is unique within its dialog; a table cell, which
