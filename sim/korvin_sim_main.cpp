@@ -41,6 +41,8 @@ constexpr const char* kHelp =
     "                        V (1200 baud), legacy (answers only '9' at 1200 baud)\n"
     "  --link PATH           also make PATH a symbolic link to the terminal\n"
     "  --response-delay-ms N turnaround before each reply (default 1)\n"
+    "  --trace FILE          write one line per burst heard into FILE: its size, line speed\n"
+    "                        and framing, and what the sensor made of it\n"
     "Faults:\n"
     "  --silent              never answer\n"
     "  --refuse CMD[=CODE]   answer '?' to a command, CMD a name (ReadSensorOptions) or\n"
@@ -104,6 +106,7 @@ struct Options {
   uint16_t type = kDefaultType;
   LinkKind link = LinkKind::kProfileF;
   std::string linkPath;
+  std::string tracePath;
   std::optional<long> responseDelayMs;
   korvin::sim::FaultSettings faults;
   std::vector<std::string> refusals;
@@ -146,6 +149,10 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string* bad) {
       const auto v = value();
       if (!v) return false;
       o.linkPath = std::string(*v);
+    } else if (arg == "--trace") {
+      const auto v = value();
+      if (!v) return false;
+      o.tracePath = std::string(*v);
     } else if (arg == "--refuse") {
       const auto v = value();
       if (!v) return false;
@@ -214,6 +221,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "korvin-sim: %s\n", error.c_str());
     return kExitFailure;
   }
+  std::FILE* trace = nullptr;
+  if (!options.tracePath.empty()) {
+    trace = std::fopen(options.tracePath.c_str(), "w");
+    if (trace == nullptr) {
+      std::fprintf(stderr, "korvin-sim: cannot write %s: %s\n", options.tracePath.c_str(),
+                   std::strerror(errno));
+      return kExitFailure;
+    }
+    // Line by line, so that a reader sees each burst as soon as it was heard.
+    std::setvbuf(trace, nullptr, _IOLBF, 0);
+    host.SetTrace([trace](const std::string& line) { std::fprintf(trace, "%s\n", line.c_str()); });
+  }
   std::printf("%s\n", host.slavePath().c_str());
   std::fflush(stdout);
 
@@ -223,5 +242,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 
-  return host.Serve(gStop) ? 0 : kExitFailure;
+  const bool served = host.Serve(gStop);
+  if (trace != nullptr) std::fclose(trace);
+  return served ? 0 : kExitFailure;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "protocol/commands.h"
 #include "sim/sim_serial_port.h"
 
 // The kernel's termios with explicit speeds. <asm/termbits.h> clashes with <termios.h>, so the
@@ -102,6 +103,33 @@ bool PtyHost::LineFramingOk() const {
   return (t.c_cflag & CSIZE) == CS8 && (t.c_cflag & PARENB) == 0;
 }
 
+std::string PtyHost::LineFraming() const {
+  termios2 t{};
+  if (master_ < 0 || ::ioctl(master_, TCGETS2, &t) != 0) return {};
+  constexpr int kDataBitsCs5 = 5;
+  const tcflag_t size = t.c_cflag & CSIZE;
+  const int dataBits = size == CS8 ? 8 : size == CS7 ? 7 : size == CS6 ? 6 : kDataBitsCs5;
+  const char parity = (t.c_cflag & PARENB) == 0 ? 'N' : (t.c_cflag & PARODD) != 0 ? 'O' : 'E';
+  const char stopBits = (t.c_cflag & CSTOPB) != 0 ? '2' : '1';
+  return std::to_string(dataBits) + parity + stopBits;
+}
+
+void PtyHost::TraceBurst(size_t bytes, int baud, int preambles, size_t served, int ignored,
+                         int damaged) {
+  std::string line = "heard " + std::to_string(bytes) + " bytes at " + std::to_string(baud) +
+                     " baud " + LineFraming() + ":";
+  for (int i = preambles; i < model_.preamblesSeen(); ++i) line += " preamble";
+  const std::vector<LoggedRequest>& log = model_.log();
+  for (size_t i = served; i < log.size(); ++i) {
+    const CommandSpec* command = FindCommand(log[i].group, log[i].sub);
+    line += " ";
+    line += command != nullptr ? std::string(command->name) : "unknown";
+  }
+  if (model_.ignoredBursts() > ignored) line += " ignored";
+  if (model_.damagedFrames() > damaged) line += " damaged";
+  trace_(line);
+}
+
 void PtyHost::WriteMaster(const uint8_t* data, size_t length) {
   size_t done = 0;
   while (done < length) {
@@ -152,9 +180,13 @@ bool PtyHost::ServeOnce(int timeoutMs) {
   const int baud = LineBaud();
   if (model_.faults().echo) WriteMaster(buffer, static_cast<size_t>(n));
   const int heard = LineFramingOk() ? baud : 0;
-  for (const Reply& reply : model_.Receive({buffer, static_cast<size_t>(n)}, heard, now)) {
-    SendReply(reply, now, baud);
-  }
+  const int preambles = model_.preamblesSeen();
+  const size_t served = model_.log().size();
+  const int ignored = model_.ignoredBursts();
+  const int damaged = model_.damagedFrames();
+  const std::vector<Reply> replies = model_.Receive({buffer, static_cast<size_t>(n)}, heard, now);
+  if (trace_) TraceBurst(static_cast<size_t>(n), baud, preambles, served, ignored, damaged);
+  for (const Reply& reply : replies) SendReply(reply, now, baud);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/clock.h"
@@ -37,10 +38,21 @@ class PtyHost {
   int LineBaud() const;
   // False when the tool set a framing other than 8 data bits without parity.
   bool LineFramingOk() const;
+  // The framing the tool set, as data bits, parity and stop bits: "8N1", "7E2"; empty when it
+  // cannot be read.
+  std::string LineFraming() const;
+
+  // Called with one line for every burst of bytes heard from the tool: its size, the line speed
+  // and framing, and what the sensor made of it (the preamble, the commands it served, or
+  // "ignored" at a speed it was not listening at); nothing after the colon while a frame is
+  // still incomplete. "heard 13 bytes at 50000 baud 8N1: preamble"
+  using Trace = std::function<void(const std::string& line)>;
+  void SetTrace(Trace trace) { trace_ = std::move(trace); }
 
  private:
   void SendReply(const Reply& reply, int64_t requestEndUs, int baud);
   void WriteMaster(const uint8_t* data, size_t length);
+  void TraceBurst(size_t bytes, int baud, int preambles, size_t served, int ignored, int damaged);
 
   SensorModel& model_;
   Clock& clock_;
@@ -48,6 +60,7 @@ class PtyHost {
   int slave_ = -1;
   std::string slavePath_;
   std::string linkPath_;
+  Trace trace_;
 };
 
 }  // namespace korvin::sim

@@ -86,12 +86,17 @@ constexpr float kCurrentAtDac1 = 4.0f;
 // Factory points: the K5 element at 23 ℃ over the whole humidity range, the QCM element at
 // 20 ℃ in dry gas. The measured humidities deviate a little, as a raw element does.
 constexpr float kK5ReferenceRh[kK5Points] = {90.0f, 70.0f, 50.0f, 30.0f, 10.0f, 3.0f};
-constexpr float kK5PolynomialX[kK5Points] = {0.95f, 0.90f, 0.86f, 0.845f, 0.83f, 0.81f};
+// The input of the tool's reference polynomial for each point: it gives back the reference
+// humidity, except at the wet end, where 90 %rH lies beyond the polynomial's last interval.
+constexpr float kK5PolynomialX[kK5Points] = {0.9962f, 0.979f, 0.9447f, 0.9092f, 0.8681f, 0.8494f};
 constexpr float kK5RefAdc[kK5Points] = {31250.0f, 28740.0f, 26110.0f, 23480.0f, 20920.0f, 19870.0f};
 constexpr float kK5Temperature = 23.0f;
 constexpr float kQcmReferenceRh[kQcmPoints] = {60.0f, 40.0f, 20.0f, 10.0f, 5.0f,
                                                2.0f,  1.0f,  0.5f,  0.2f,  0.1f};
 constexpr float kQcmTemperature = 20.0f;
+// The last QCM slot was read back empty at the factory: its temperature is exactly 0.0.
+constexpr size_t kQcmEmptySlot = kQcmPoints - 1;
+constexpr float kEmptySlotTemperature = 0.0f;
 constexpr float kQcmBaseFrequencyHz = 9999870.0f;
 constexpr float kQcmFrequencyStepHz = 37.5f;
 constexpr float kMeasuredGain = 1.004f;
@@ -108,7 +113,8 @@ constexpr uint16_t kModbusDelayMs = 5;
 constexpr uint32_t kModbusSpaceUs = 2005;
 constexpr uint16_t kModbusSpaceChars = 7;
 
-constexpr float kPressureCheckReference = 8.0f;  // barg
+constexpr float kPressureCheckReference = 8.0f;   // barg
+constexpr float kPressureCheckMeasured = 8.004f;  // what the calibrated sensor read at the check
 
 CoefficientPair LineThrough(const FactoryRecord& upper, const FactoryRecord& lower) {
   CoefficientPair pair;
@@ -142,7 +148,8 @@ void FillFactoryCalibration(SensorState& s) {
   if (s.HasQcm()) {
     f.qcmCount = kQcmPoints;
     for (size_t i = 0; i < kQcmPoints; ++i) {
-      f.qcmRecords[i] = MakeRecord(kQcmReferenceRh[i], kQcmTemperature);
+      f.qcmRecords[i] = MakeRecord(kQcmReferenceRh[i],
+                                   i == kQcmEmptySlot ? kEmptySlotTemperature : kQcmTemperature);
       f.qcmFrequencies[i] = kQcmBaseFrequencyHz - kQcmFrequencyStepHz * static_cast<float>(i);
     }
     for (size_t i = 0; i + 1 < kQcmPoints; ++i) {
@@ -267,7 +274,7 @@ SensorState MakeDefaultState(uint16_t typeCode) {
   FillAnalogueCalibration(s, row);
   if (row.pressureSensor) {
     PutFloat(s.pressureData.data() + pressuredata::kReference, kPressureCheckReference);
-    PutFloat(s.pressureData.data() + pressuredata::kMeasured, kPressureCheckReference);
+    PutFloat(s.pressureData.data() + pressuredata::kMeasured, kPressureCheckMeasured);
     PutFloat(s.pressureData.data() + pressuredata::kSpanRaw, kPressureCheckReference);
   }
   FillModbusSettings(s);

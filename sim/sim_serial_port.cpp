@@ -20,7 +20,7 @@ SimSerialPort::SimSerialPort(SensorModel& model, Clock& clock) : model_(model), 
 
 bool SimSerialPort::Open(const std::string& device, const LineSettings& settings) {
   if (open_) Close();
-  if (openFails_) return false;
+  if (openFails_ || (openFailsAtBaud_ != 0 && settings.baud == openFailsAtBaud_)) return false;
   open_ = true;
   device_ = device;
   settings_ = settings;
@@ -33,7 +33,7 @@ bool SimSerialPort::Open(const std::string& device, const LineSettings& settings
 }
 
 void SimSerialPort::Close() {
-  if (!open_) return;
+  if (!open_ || closeFails_) return;
   Update();
   transmit_.clear();
   receive_.clear();

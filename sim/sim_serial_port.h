@@ -56,6 +56,10 @@ class SimSerialPort final : public SerialPort {
 
   // "Port missing": Open() fails while set.
   void SetOpenFails(bool fails) { openFails_ = fails; }
+  // Open() fails at this line speed only (0: at none), as a driver that refuses one speed.
+  void SetOpenFailsAtBaud(int baud) { openFailsAtBaud_ = baud; }
+  // Close() leaves the port open while set, as a driver that does not let go of it.
+  void SetCloseFails(bool fails) { closeFails_ = fails; }
   bool dtr() const { return dtr_; }
   bool rts() const { return rts_; }
   const std::string& device() const { return device_; }
@@ -98,6 +102,8 @@ class SimSerialPort final : public SerialPort {
   Clock& clock_;
   bool open_ = false;
   bool openFails_ = false;
+  int openFailsAtBaud_ = 0;
+  bool closeFails_ = false;
   bool dtr_ = false;
   bool rts_ = false;
   std::string device_;

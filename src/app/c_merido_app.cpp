@@ -29,16 +29,18 @@ constexpr int kExitUsage = 2;
 constexpr char kSimulateOption[] = "--simulate";
 constexpr char kSimulatePrefix[] = "--simulate=";
 constexpr char kScreenshotOption[] = "--screenshot";
+constexpr char kFactoryOption[] = "--factory";
 constexpr uint16_t kMaxDeviceType = 0xFFFF;
 // The screenshot is taken once two polls have shown their values.
 constexpr int kScreenshotPolls = 2;
 constexpr int kScreenshotSettleMs = 300;
 
 constexpr char kUsage[] =
-    "usage: korvin [--simulate[=TYPE]] [--screenshot FILE]\n"
+    "usage: korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE]\n"
     "\n"
     "  --simulate[=TYPE]   every COM port reaches a built-in virtual sensor of device type\n"
     "                      TYPE (default 0x1030)\n"
+    "  --factory           factory mode: the main window shows \"Calibration data\"\n"
     "  --screenshot FILE   connect, switch the online values on, save the main window as a\n"
     "                      PNG picture after two polls and exit\n"
     "  --help\n";
@@ -88,6 +90,8 @@ std::optional<CMeridoApp::Options> CMeridoApp::ParseArguments(const std::vector<
       }
       options.simulate = true;
       options.simulatedType = static_cast<uint16_t>(type);
+    } else if (arg == kFactoryOption) {
+      options.factory = true;
     } else if (arg == kScreenshotOption) {
       if (i + 1 >= args.size()) {
         error = "--screenshot needs a file name";
@@ -128,6 +132,7 @@ int CMeridoApp::Run(int argc, char** argv) {
   QtDownloadPageReader pageReader;
 
   CMeridoDlg::Options windowOptions;
+  windowOptions.factory = options->factory;
   windowOptions.programFolder =
       ReportBaseFolderAtStartUp(QCoreApplication::applicationDirPath().toStdString());
   CMeridoDlgView view(link, pump, logging, pageReader, windowOptions);

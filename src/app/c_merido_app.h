@@ -11,7 +11,7 @@ namespace korvin {
 // the recorder and the main window, initialises the window and runs it modally; the program ends
 // when it closes.
 //
-//   korvin [--simulate[=TYPE]] [--screenshot FILE]
+//   korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE]
 class CMeridoApp {
  public:
   struct Options {
@@ -19,6 +19,8 @@ class CMeridoApp {
     uint16_t simulatedType = kDefaultSimulatedType;
     // Connect, poll twice, save the main window as a PNG and exit (needs --simulate or a sensor).
     std::string screenshotFile;
+    // Factory mode: "Calibration data" is shown in the main window.
+    bool factory = false;
     bool help = false;
   };
   static constexpr uint16_t kDefaultSimulatedType = 0x1030;

@@ -80,6 +80,7 @@ CMeridoDlg::CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging
       options_(std::move(options)),
       poller_(link.context(), record_, pollerUi_) {
   form_.loggingStatus = CLogging::kStatusStopped;
+  form_.calibrationData.visible = options_.factory;
 }
 
 std::filesystem::path CMeridoDlg::SettingsFile(const char* name) const {

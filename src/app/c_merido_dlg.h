@@ -209,6 +209,9 @@ class CMeridoDlg {
     // The folder of the program file (the report dialogs write below it).
     std::filesystem::path programFolder;
     std::string downloadPageUrl{kDownloadPageUrl};
+    // Factory mode: the hidden "Calibration data" button is shown (it follows the window's
+    // enable rules either way).
+    bool factory = false;
   };
 
   CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging& logging,

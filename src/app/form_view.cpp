@@ -196,7 +196,11 @@ QWidget* FormView::MakeWidget(size_t id) {
   switch (c.kind) {
     case ControlKind::kField: {
       auto* field = new QLineEdit(this);
-      field->setMinimumWidth(c.width > 0 ? c.width : kFieldMinimumWidth);
+      if (c.Has(control::kFixedWidth) && c.width > 0) {
+        field->setFixedWidth(c.width);
+      } else {
+        field->setMinimumWidth(c.width > 0 ? c.width : kFieldMinimumWidth);
+      }
       if (!c.Has(control::kEditable)) {
         field->setReadOnly(true);
         field->setFocusPolicy(Qt::NoFocus);

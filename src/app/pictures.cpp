@@ -266,27 +266,27 @@ QPixmap SplashPicture() {
   return pixmap;
 }
 
+QImage IconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  const qreal s = size;
+  p.setPen(Qt::NoPen);
+  p.setBrush(kHousingBlue);
+  p.drawRoundedRect(QRectF(0, 0, s, s), s / 6, s / 6);
+  QPainterPath drop;
+  drop.moveTo(s * 0.5, s * 0.12);
+  drop.cubicTo(QPointF(s * 0.72, s * 0.45), QPointF(s * 0.8, s * 0.6), QPointF(s * 0.5, s * 0.86));
+  drop.cubicTo(QPointF(s * 0.2, s * 0.6), QPointF(s * 0.28, s * 0.45), QPointF(s * 0.5, s * 0.12));
+  p.setBrush(QColor(220, 240, 255));
+  p.drawPath(drop);
+  return image;
+}
+
 QIcon WindowIcon() {
   QIcon icon;
-  for (const int size : {16, 32, 48, 64}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    p.setPen(Qt::NoPen);
-    p.setBrush(kHousingBlue);
-    p.drawRoundedRect(QRectF(0, 0, s, s), s / 6, s / 6);
-    QPainterPath drop;
-    drop.moveTo(s * 0.5, s * 0.12);
-    drop.cubicTo(QPointF(s * 0.72, s * 0.45), QPointF(s * 0.8, s * 0.6),
-                 QPointF(s * 0.5, s * 0.86));
-    drop.cubicTo(QPointF(s * 0.2, s * 0.6), QPointF(s * 0.28, s * 0.45),
-                 QPointF(s * 0.5, s * 0.12));
-    p.setBrush(QColor(220, 240, 255));
-    p.drawPath(drop);
-    icon.addPixmap(pixmap);
-  }
+  for (const int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(IconImage(size)));
   return icon;
 }
 

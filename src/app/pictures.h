@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace korvin {
@@ -17,5 +18,7 @@ QPixmap SplashPicture();
 
 // The window icon in its usual sizes.
 QIcon WindowIcon();
+// The program's icon at one size (the window icon and the desktop's icon files).
+QImage IconImage(int size);
 
 }  // namespace korvin

@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/port_names.h"
+#include "platform/program_files.h"
 #include "protocol/service_link.h"
 #include "sim/sensor_line.h"
 
@@ -182,12 +183,6 @@ int ComPortIndexOf(const std::string& port) {
   return 0;
 }
 
-std::filesystem::path ProgramFolder() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path() : exe.parent_path();
-}
-
 SensorTexts TextsOf(const DeviceRecord& record) {
   const IdentityTexts t = FormatIdentity(record);
   return {record.deviceName,           t.firmware, t.hardware, t.serial, t.item, t.calibrationDate,
@@ -260,7 +255,7 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
   TaskEnvironment environment{link, record};
   environment.comPortIndex = ComPortIndexOf(options->port);
   environment.portName = options->port;
-  environment.programFolder = ReportBaseFolderAtStartUp(ProgramFolder());
+  environment.programFolder = ReportBaseFolderAtStartUp(ProgramFileFolder());
   environment.texts = TextsOf(record);
 
   DialogPicture picture;

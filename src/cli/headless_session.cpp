@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <map>
 #include <ostream>
+#include <sstream>
 
+#include "calibration/c_calibration_data.h"
+#include "config/c_modbus_setting.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
 #include "reports/c_certificate.h"
@@ -91,7 +94,9 @@ std::string SaveTarget(const std::filesystem::path& file, std::string_view defau
 const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
+      {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
       {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
+      {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
       {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Spec,
        true},
   };
@@ -235,14 +240,14 @@ std::optional<std::string> HeadlessSession::CheckSteps(const HeadlessDialog& dia
     if (step.kind == HeadlessStep::Kind::kWait) continue;
     const std::optional<size_t> id = spec.Find(step.label);
     const bool isButton = id && spec[*id].kind == ControlKind::kButton;
-    if (step.kind == HeadlessStep::Kind::kPress && !isButton) {
-      return "\"" + std::string(dialog.spec().title()) + "\" has no button \"" + step.label +
-             "\"; buttons: " + Quoted(spec.ButtonLabels());
-    }
-    if (step.kind == HeadlessStep::Kind::kSet && (!id || isButton)) {
-      return "\"" + std::string(dialog.spec().title()) + "\" has no control \"" + step.label +
-             "\"; controls: " + Quoted(spec.SettableLabels());
-    }
+    const bool pressUnknown = step.kind == HeadlessStep::Kind::kPress && !isButton;
+    const bool setUnknown = step.kind == HeadlessStep::Kind::kSet && (!id || isButton);
+    if (!pressUnknown && !setUnknown) continue;
+    std::ostringstream error;
+    error << '"' << spec.title() << "\" has no " << (pressUnknown ? "button" : "control") << " \""
+          << step.label << "\"; " << (pressUnknown ? "buttons: " : "controls: ")
+          << Quoted(pressUnknown ? spec.ButtonLabels() : spec.SettableLabels());
+    return error.str();
   }
   return std::nullopt;
 }

@@ -35,6 +35,7 @@ inline constexpr uint16_t kDisabled = 0x0020;  // disabled until the dialog enab
 inline constexpr uint16_t kHidden = 0x0040;    // hidden until the dialog shows it
 inline constexpr uint16_t kCentred = 0x0080;   // headings and cells: text centred
 inline constexpr uint16_t kCancel = 0x0100;    // the button the close box and Esc stand for
+inline constexpr uint16_t kFixedWidth = 0x0200;  // fields: exactly `width` wide (table columns)
 
 // Only the label in the bold dialog font.
 inline constexpr uint16_t kBoldLabel = 0x1000;

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "cli/dialog_command.h"
 #include "cli/headless_session.h"
 #include "support/dialog_rig.h"
 #include "support/temp_folder.h"
@@ -69,6 +70,30 @@ TEST(HeadlessReports, AFailedPdfIsAFailure) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "! Error:Create PDF failed!\n");
   EXPECT_THAT(r.out, ::testing::Not(HasSubstr("wrote:")));
+}
+
+TEST(HeadlessReports, CalibrationDataInFactoryModeOnly) {
+  test::ScratchFolder scratch("korvin-cli-reports");
+  DialogRig rig(0x1030);
+  rig.environment.programFolder = scratch.path();
+  const Outcome r = RunDialog(rig, "calibration-data",
+                              {{HeadlessStep::Kind::kPress, "Print to PDF"}}, TinyPicture());
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::filesystem::path pdf =
+      scratch / "Calibration data" / (rig.environment.texts.serial + "_Calidata.pdf");
+  EXPECT_THAT(r.out, ::testing::StartsWith("wrote: " + pdf.string() + "\nDevice Name: D810"));
+  EXPECT_THAT(r.out, HasSubstr("\nK5 sensor / Num of cali point: 6\nCali 1 / Reference: 99.990\n"));
+  EXPECT_THAT(r.out, HasSubstr("\nA1: / Coeff 0: "));
+  EXPECT_THAT(r.out, HasSubstr("\nSegment 8 / Coeff_A0: \n"));
+  EXPECT_THAT(r.out,
+              ::testing::EndsWith("\n[Print to PDF]\n[Generate certificate] (disabled)\n[Exit]\n"));
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+
+  // Without --factory the view is not reached, before anything is connected.
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(RunDialogCommand({"--simulate", "calibration-data"}, out, err), 2);
+  EXPECT_THAT(err.str(), HasSubstr("calibration-data is reached in factory mode only"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/c_merido_app.h"
 #include "app/c_merido_dlg.h"
 #include "app/com_settings.h"
 #include "gui/gui_test_support.h"
@@ -134,6 +135,7 @@ class MainWindowTest : public ::testing::Test {
     CMeridoDlg::Options options;
     options.settingsFolder = folder_.path();
     options.programFolder = folder_.path();
+    options.factory = factory_;
     dlg_ = std::make_unique<CMeridoDlg>(*link_, ui_, host_, *logging_, reader_, options);
   }
   void Start(uint16_t deviceType = 0x1030) {
@@ -168,6 +170,7 @@ class MainWindowTest : public ::testing::Test {
   const MainWindowForm& form() const { return dlg_->form(); }
 
   TempFolder folder_;
+  bool factory_ = false;
   VirtualClock clock_;
   NullEventPump pump_;
   ScriptedUi ui_;
@@ -191,6 +194,30 @@ TEST_F(MainWindowTest, StartsWithOnlyConnectComPortAndExit) {
   EXPECT_EQ(form().loggingStatus, "stop");
   EXPECT_EQ(form().picture, 182);
   EXPECT_FALSE(form().LoggingStatusColour());
+}
+
+// Factory mode shows "Calibration data"; it is enabled and disabled with the other task buttons.
+TEST_F(MainWindowTest, FactoryModeShowsCalibrationData) {
+  factory_ = true;
+  Start();
+  EXPECT_TRUE(form().calibrationData.visible);
+  EXPECT_FALSE(form().help.visible);
+  EXPECT_EQ(EnabledButtons(form()), kIdleButtons);
+  Connect();
+  EXPECT_EQ(EnabledButtons(form()), ConnectedButtons(true));
+  PollingOn();
+  EXPECT_FALSE(form().calibrationData.enabled);
+  dlg_->OnOnOff();
+  EXPECT_TRUE(form().calibrationData.enabled);
+  dlg_->OnConnect();
+  EXPECT_FALSE(form().calibrationData.enabled);
+  EXPECT_TRUE(form().calibrationData.visible);
+}
+
+TEST(MainWindowOptions, FactoryOption) {
+  std::string error;
+  EXPECT_TRUE(CMeridoApp::ParseArguments({"--simulate", "--factory"}, error)->factory);
+  EXPECT_FALSE(CMeridoApp::ParseArguments({"--simulate"}, error)->factory);
 }
 
 TEST_F(MainWindowTest, StartUpReadsBothSettingsFilesAndTheSoftwareVersionBehindTheSplash) {

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLayout>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 
 #include "app/form_view.h"
+#include "calibration/c_calibration_data.h"
 #include "config/c_service_info.h"
 #include "support/dialog_rig.h"
 #include "support/pdf_tools.h"
@@ -103,6 +105,57 @@ TEST(ServiceInfoView, PrintToPdfHoldsTheGrabbedWindow) {
     for (int x = 0; x < page.width(); x += 7) differing += page.pixel(x, y) != window.pixel(x, y);
   }
   EXPECT_EQ(differing, 0);
+}
+
+QGroupBox* BoxAround(QWidget* widget) {
+  for (QWidget* w = widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+    if (auto* box = qobject_cast<QGroupBox*>(w)) return box;
+  }
+  return nullptr;
+}
+
+TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
+  test::ScratchFolder scratch("korvin-view-report");
+  DialogRig rig(0x1030);
+  rig.environment.programFolder = scratch.path();
+  CCalibrationData dialog(rig.environment);
+  FormView view(dialog, nullptr);
+  test::ScriptedUi ui;
+  view.SetUiOverride(&ui);
+  dialog.Open();
+  Lay(view);
+
+  using C = CCalibrationData;
+  EXPECT_EQ(view.windowTitle(), "Calibration data");
+  EXPECT_EQ(Widget<QLineEdit>(view, C::K5Cell(0, 0))->text(), "99.990");
+  EXPECT_EQ(Widget<QLineEdit>(view, C::QcmCell(0, 2))->text(), "20.00");
+  EXPECT_EQ(Widget<QLineEdit>(view, C::QcmCell(9, 0))->text(), "");
+  // Cells of one column line up, whatever they hold.
+  EXPECT_EQ(view.widget(C::K5Cell(0, 1))->width(), view.widget(C::K5Cell(5, 1))->width());
+  EXPECT_EQ(view.widget(C::K5Cell(0, 1))->x(), view.widget(C::K5Cell(5, 1))->x());
+  // "Check data" and "Calibration coeff." sit inside "Pressure data".
+  QGroupBox* check = BoxAround(view.widget(C::kRefPressure));
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(check->title(), "Check data");
+  ASSERT_NE(BoxAround(check), nullptr);
+  EXPECT_EQ(BoxAround(check)->title(), "Pressure data");
+  EXPECT_EQ(BoxAround(view.widget(C::kPressureA1))->title(), "Calibration coeff.");
+  EXPECT_FALSE(Widget<QPushButton>(view, C::kGenerateCertificate)->isEnabled());
+  // The whole view fits a 1280 x 1024 screen.
+  EXPECT_LE(view.width(), 1280);
+  EXPECT_LE(view.height(), 1000);
+
+  Widget<QPushButton>(view, C::kPrintToPdf)->click();
+  EXPECT_TRUE(ui.messages.empty());
+  const std::filesystem::path pdf =
+      scratch / "Calibration data" / (rig.environment.texts.serial + "_Calidata.pdf");
+  const auto info = test::ReadPdfInfo(pdf);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_DOUBLE_EQ(info->width, view.width());
+  EXPECT_DOUBLE_EQ(info->height, view.height());
+
+  Widget<QPushButton>(view, C::kExit)->click();
+  EXPECT_EQ(dialog.end(), DialogEnd::kClosed);
 }
 
 }  // namespace

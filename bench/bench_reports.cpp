@@ -1,0 +1,103 @@
+// Report figures, printed: the window snapshot of a 900 x 600 dialog, from the grab of its window
+// to the PDF renamed into place (the picture deleted again), as "Print to PDF" runs it.
+//
+//   korvin-bench-reports [runs]    (default 20; the median and the slowest run are printed)
+
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/form_view.h"
+#include "forms/task_dialog.h"
+#include "reports/snapshot_pdf.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWidth = 900;
+constexpr int kHeight = 600;
+constexpr int kDefaultRuns = 20;
+constexpr int kGroups = 4;
+constexpr int kFieldsPerGroup = 8;
+
+// A dialog of four boxes of labelled fields and a row of buttons, like the service screens.
+class BenchDialog final : public korvin::TaskDialog {
+ public:
+  static const korvin::DialogSpec& Spec() {
+    static const korvin::DialogSpec spec = [] {
+      korvin::DialogSpec s("Snapshot benchmark");
+      for (int g = 0; g < kGroups; ++g) {
+        const std::string id = "g" + std::to_string(g);
+        s.Group({id, "Group " + std::to_string(g + 1), g / 2, g % 2});
+        for (int f = 0; f < kFieldsPerGroup; ++f) {
+          s.Add({.label = "Value " + std::to_string(g * kFieldsPerGroup + f + 1) + ":",
+                 .group = id,
+                 .unit = "℃ Td"});
+        }
+      }
+      s.Group({"buttons", "", 2, 0, 1, 2});
+      s.Add({.label = "Print to PDF", .kind = korvin::ControlKind::kButton, .group = "buttons"});
+      return s;
+    }();
+    return spec;
+  }
+  BenchDialog() : TaskDialog(Spec()) {
+    for (size_t id = 0; id + 1 < spec().size(); ++id) {
+      form().SetText(id, std::to_string(-40.0 + 1.25 * static_cast<double>(id)));
+    }
+  }
+  void Open() override {}
+  void Press(size_t) override {}
+};
+
+double MsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultRuns;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+
+  const fs::path folder =
+      fs::temp_directory_path() / ("korvin-bench-reports-" + std::to_string(::getpid()));
+  BenchDialog dialog;
+  korvin::FormView view(dialog, nullptr);
+  view.Push();
+  view.resize(kWidth, kHeight);
+
+  std::vector<double> times;
+  korvin::SnapshotResult result;
+  for (int run = 0; run < runs; ++run) {
+    const Clock::time_point start = Clock::now();
+    result = korvin::WriteSnapshotPdf(
+        view, {folder, "00012345", "_Info.pdf", korvin::SnapshotLayout::ImageSized, false});
+    times.push_back(MsSince(start));
+    if (!result.ok()) {
+      std::fprintf(stderr, "korvin-bench-reports: %s\n", result.failure.c_str());
+      fs::remove_all(folder);
+      return 1;
+    }
+  }
+  std::error_code error;
+  const auto bytes = fs::file_size(result.pdf, error);
+  fs::remove_all(folder, error);
+
+  std::sort(times.begin(), times.end());
+  std::printf("dialog: %d x %d, runs: %d\n", view.width(), view.height(), runs);
+  std::printf("pdf bytes: %ju\n", static_cast<uintmax_t>(bytes));
+  std::printf("snapshot ms: %.1f\n", times[times.size() / 2]);
+  std::printf("slowest ms: %.1f\n", times.back());
+  return 0;
+}
