@@ -286,6 +286,7 @@ QWidget* FormView::MakeWidget(size_t id) {
       }
       auto* heading = new QLabel(Text(c.label), this);
       if (c.Has(control::kCentred)) heading->setAlignment(Qt::AlignCenter);
+      if (c.Has(control::kAlignRight)) heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       widget = heading;
       break;
     }

@@ -41,6 +41,8 @@ inline constexpr uint16_t kFixedWidth = 0x0200;  // fields: exactly `width` wide
 inline constexpr uint16_t kBoldLabel = 0x1000;
 // A heading drawn as a horizontal line (a signature line).
 inline constexpr uint16_t kRule = 0x2000;
+// Headings: at the right edge of their grid cell (a sign before the cell to its right).
+inline constexpr uint16_t kAlignRight = 0x4000;
 }  // namespace control
 
 // One control as the screen shows it. `label` is unique within its dialog; a table cell, which
