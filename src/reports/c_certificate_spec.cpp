@@ -16,7 +16,7 @@ using namespace control;
 constexpr int kValueWidth = 150;
 constexpr int kIdentityWidth = 220;
 constexpr int kCellWidth = 110;
-constexpr int kNumberWidth = 70;
+constexpr int kNumberWidth = 80;
 constexpr int kLineWidth = 520;
 constexpr int kAddressWidth = 260;
 constexpr int kLogoWidth = 200;
@@ -110,13 +110,14 @@ void AddReferences(DialogSpec& s) {
 void AddResults(DialogSpec& s) {
   for (size_t r = 0; r < C::kRows; ++r) {
     for (size_t c = 0; c < C::kColumns; ++c) {
-      s.Add(C::ResultCell(r, c), {.label = CellLabel(kResultRowNames[r], kResultColumnNames[c]),
-                                  .group = "results",
-                                  .flags = static_cast<uint16_t>(
-                                      kCell | kCentred | (c == C::kPermissible ? kEditable : 0)),
-                                  .row = static_cast<int>(r + 1),
-                                  .column = kResultGrid[c],
-                                  .width = kNumberWidth});
+      s.Add(C::ResultCell(r, c),
+            {.label = CellLabel(kResultRowNames[r], kResultColumnNames[c]),
+             .group = "results",
+             .flags = static_cast<uint16_t>(kCell | kFixedWidth |
+                                            (c == C::kPermissible ? kEditable : kCentred)),
+             .row = static_cast<int>(r + 1),
+             .column = kResultGrid[c],
+             .width = kNumberWidth});
     }
   }
 }
@@ -222,7 +223,8 @@ void AddHeadings(DialogSpec& s) {
   AddHeading(s, "Evaluation", "results", 0, kResultGrid[C::kEvaluation], 1, kBold | kCentred);
   for (size_t r = 0; r < C::kRows; ++r) {
     AddHeading(s, std::string(kResultRowsOnScreen[r]), "results", static_cast<int>(r + 1), 0);
-    AddHeading(s, "±", "results", static_cast<int>(r + 1), kPlusMinusColumn);
+    AddHeading(s, "±", "results", static_cast<int>(r + 1), kPlusMinusColumn, 1,
+               kBold | kAlignRight);
   }
   AddHeading(s, "Measurement Settings", "factory", 0, 0, kScalingColumn);
   AddHeading(s, "Range:", "factory", 1, 0);
