@@ -57,7 +57,7 @@ bool BenchRecorder(const fs::path& folder) {
     return false;
   }
   bool written = false;
-  logging.SetFileCallback([&](const fs::path&, bool ok, bool) { written = ok; });
+  logging.SetFileCallback([&](const korvin::FileWrite& write) { written = write.ok; });
 
   std::array<float, korvin::kChannelCount> online{21.5f, 8.25f, -40.125f, 7.0f};
   const Clock::time_point recordStart = Clock::now();

@@ -3,6 +3,7 @@
 #include "app/com_settings.h"
 #include "device/identity.h"
 #include "platform/port_names.h"
+#include "platform/scoped_flag.h"
 
 namespace korvin {
 
@@ -55,7 +56,10 @@ std::optional<Rgb> MainWindowForm::LoggingStatusColour() const {
 void CMeridoDlg::PollerUi::Message(const std::string& text) {
   // The poller reports only the failure that ended polling; no tick may run under the message.
   dlg_.host_.StopPollTimer();
+  // The recorder's ticks end with polling: its rows go to the disk before the message waits.
+  dlg_.logging_.SaveNow();
   dlg_.ui_.Message(text);
+  dlg_.ShowFileMessage();
 }
 
 void CMeridoDlg::PollerUi::Refresh() {
@@ -81,6 +85,21 @@ CMeridoDlg::CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging
       poller_(link.context(), record_, pollerUi_) {
   form_.loggingStatus = CLogging::kStatusStopped;
   form_.calibrationData.visible = options_.factory;
+  logging_.SetFileCallback([this](const FileWrite& write) {
+    if (write.report) pendingFileMessage_ = FileWriteFailureText(write);
+  });
+}
+
+CMeridoDlg::~CMeridoDlg() {
+  logging_.SetFileCallback(nullptr);
+}
+
+void CMeridoDlg::ShowFileMessage() {
+  if (pendingFileMessage_.empty() || showingFileMessage_) return;
+  const std::string text = std::move(pendingFileMessage_);
+  pendingFileMessage_.clear();
+  ScopedFlag showing(showingFileMessage_);
+  ui_.Message(text);
 }
 
 std::filesystem::path CMeridoDlg::SettingsFile(const char* name) const {
@@ -204,6 +223,7 @@ void CMeridoDlg::EndRecording() {
   logging_.Finish();
   form_.record.caption = logging_.ButtonCaption();
   form_.loggingStatus = logging_.StatusText();
+  ShowFileMessage();
 }
 
 void CMeridoDlg::OnOnOff() {
@@ -248,10 +268,14 @@ void CMeridoDlg::SwitchPollingOff() {
   form_.onOff.caption = mainwindow::kOn;
   poller_.SwitchOff();
   host_.StopPollTimer();
+  // No tick comes until polling is on again: a recording that was stopped or ran out of time
+  // within the last second is written now, not at a tick that may never come.
+  logging_.SaveNow();
   link_.clock().SleepMs(kSwitchOffPauseMs);
   form_.values = {};
   poller_.ClearRows();
   ui_.Refresh();
+  ShowFileMessage();
 }
 
 void CMeridoDlg::OnTimer(int timerId) {
@@ -271,10 +295,14 @@ void CMeridoDlg::Poll() {
 
 void CMeridoDlg::RecorderTick() {
   logging_.Tick(record_.online);
-  if (!logging_.TakeFinished()) return;
-  form_.record.caption = logging_.ButtonCaption();
-  form_.onOff.enabled = true;
-  form_.loggingStatus = logging_.StatusText();
+  if (logging_.TakeFinished()) {
+    // "Logging status:" says "stop" once the record time is over: the recording has ended, and
+    // "running" would tell the technician that rows are still being stored.
+    form_.record.caption = logging_.ButtonCaption();
+    form_.onOff.enabled = true;
+    form_.loggingStatus = logging_.StatusText();
+  }
+  ShowFileMessage();
 }
 
 void CMeridoDlg::OnRecord() {
@@ -294,7 +322,9 @@ void CMeridoDlg::OnRecord() {
   labels.altDewPoint = form_.unitLabels[kRowAltDewPoint];
   labels.dewPoint = form_.unitLabels[kRowDewPoint];
   labels.pressure = form_.unitLabels[kRowPressure];
-  if (!logging_.Start(recordSettings_, MakeChannelUnitTexts(labels))) return;
+  const bool started = logging_.Start(recordSettings_, MakeChannelUnitTexts(labels));
+  ShowFileMessage();  // the previous recording's file, written first
+  if (!started) return;
   form_.record.caption = logging_.ButtonCaption();
   form_.onOff.enabled = false;
   form_.loggingStatus = logging_.StatusText();
@@ -360,6 +390,7 @@ void CMeridoDlg::OnClose() {
     host_.StopPollTimer();
   }
   logging_.Finish();
+  ShowFileMessage();
   link_.transport().ClosePort();
 }
 

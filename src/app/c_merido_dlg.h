@@ -216,6 +216,7 @@ class CMeridoDlg {
 
   CMeridoDlg(ServiceLink& link, Ui& ui, MainWindowHost& host, CLogging& logging,
              DownloadPageReader& pageReader, Options options);
+  ~CMeridoDlg();
   CMeridoDlg(const CMeridoDlg&) = delete;
   CMeridoDlg& operator=(const CMeridoDlg&) = delete;
 
@@ -262,6 +263,9 @@ class CMeridoDlg {
     explicit PollerUi(CMeridoDlg& dlg) : dlg_(dlg) {}
     void Message(const std::string& text) override;
     bool AskYesNo(const std::string& text) override { return dlg_.ui_.AskYesNo(text); }
+    bool AskYesNoDefaultNo(const std::string& text) override {
+      return dlg_.ui_.AskYesNoDefaultNo(text);
+    }
     bool AskOkCancel(const std::string& text) override { return dlg_.ui_.AskOkCancel(text); }
     void Refresh() override;
 
@@ -279,6 +283,9 @@ class CMeridoDlg {
   void SetTaskButtonsEnabled(bool enabled);
   void ClearIdentity();
   void EndRecording();
+  // A failed write of the recording's file, told once the recorder's call has returned (the
+  // message waits for the user while the polling timer goes on ticking).
+  void ShowFileMessage();
   void CheckFirmware();
   void RunTask(void (TaskDialogs::*open)(TaskContext&));
   std::filesystem::path SettingsFile(const char* name) const;
@@ -299,6 +306,8 @@ class CMeridoDlg {
   UpdateChecker updateChecker_;
   OnlinePoller poller_;
   bool connected_ = false;
+  std::string pendingFileMessage_;
+  bool showingFileMessage_ = false;
 };
 
 }  // namespace korvin

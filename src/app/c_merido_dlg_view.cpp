@@ -361,6 +361,12 @@ bool CMeridoDlgView::AskYesNo(const std::string& text) {
   return AskYesNoBox(this, text);
 }
 
+bool CMeridoDlgView::AskYesNoDefaultNo(const std::string& text) {
+  if (pump_.quitRequested()) return false;
+  if (uiOverride_ != nullptr) return uiOverride_->AskYesNoDefaultNo(text);
+  return AskYesNoBox(this, text, DefaultAnswer::kNo);
+}
+
 bool CMeridoDlgView::AskOkCancel(const std::string& text) {
   if (pump_.quitRequested()) return false;
   if (uiOverride_ != nullptr) return uiOverride_->AskOkCancel(text);

@@ -100,6 +100,7 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
   // Ui
   void Message(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
   void Refresh() override;
 

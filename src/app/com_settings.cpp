@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/writable_file.h"
+
 namespace korvin {
 
 namespace {
@@ -23,22 +25,8 @@ class File {
   }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
-  File& operator=(File&& other) noexcept {
-    if (this != &other) {
-      if (file_ != nullptr) std::fclose(file_);
-      file_ = other.file_;
-      other.file_ = nullptr;
-    }
-    return *this;
-  }
 
   std::FILE* get() const { return file_; }
-  // Flushes and closes; false when the data did not reach the file.
-  bool Close() {
-    const bool ok = file_ != nullptr && std::fclose(file_) == 0;
-    file_ = nullptr;
-    return ok;
-  }
 
  private:
   std::FILE* file_;
@@ -64,16 +52,13 @@ ComSettings LoadComSettings(const std::filesystem::path& file) {
 }
 
 bool SaveComPortIndex(const std::filesystem::path& file, int32_t portIndex) {
-  // "r+b" keeps whatever follows the index; only a missing file is created.
-  File out(file, "r+b");
-  if (out.get() == nullptr) out = File(file, "wb");
-  if (out.get() == nullptr) return false;
   const auto value = static_cast<uint32_t>(portIndex);
   const unsigned char field[kFieldSize] = {
       static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
       static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-  if (std::fwrite(field, 1, kFieldSize, out.get()) != kFieldSize) return false;
-  return out.Close();
+  // In place: the link profile and whatever follows the index stay, also in a file that cannot
+  // be read back; only a missing file is created.
+  return WriteFileStart(file, field, kFieldSize);
 }
 
 }  // namespace korvin

@@ -483,6 +483,13 @@ bool FormView::AskYesNo(const std::string& text) {
   return AskYesNoBox(MessageParent(), text);
 }
 
+bool FormView::AskYesNoDefaultNo(const std::string& text) {
+  if (Quitting()) return false;
+  Push();
+  if (uiOverride_ != nullptr) return uiOverride_->AskYesNoDefaultNo(text);
+  return AskYesNoBox(MessageParent(), text, DefaultAnswer::kNo);
+}
+
 bool FormView::AskOkCancel(const std::string& text) {
   if (Quitting()) return false;
   Push();

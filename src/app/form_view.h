@@ -45,6 +45,7 @@ class FormView final : public QDialog, public DialogHost {
   // DialogHost
   void Message(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
   void Refresh() override;
   void RunChild(TaskDialog& child) override;

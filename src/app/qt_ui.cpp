@@ -22,9 +22,11 @@ void ShowMessageBox(QWidget* parent, const std::string& text) {
   Box(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool AskYesNoBox(QWidget* parent, const std::string& text) {
+bool AskYesNoBox(QWidget* parent, const std::string& text, DefaultAnswer defaultAnswer) {
+  const QMessageBox::StandardButton defaultButton =
+      defaultAnswer == DefaultAnswer::kNo ? QMessageBox::No : QMessageBox::Yes;
   return Box(parent, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
-             QMessageBox::Yes) == QMessageBox::Yes;
+             defaultButton) == QMessageBox::Yes;
 }
 
 bool AskOkCancelBox(QWidget* parent, const std::string& text) {
@@ -40,6 +42,9 @@ void QtUi::Message(const std::string& text) {
 }
 bool QtUi::AskYesNo(const std::string& text) {
   return AskYesNoBox(parent_, text);
+}
+bool QtUi::AskYesNoDefaultNo(const std::string& text) {
+  return AskYesNoBox(parent_, text, DefaultAnswer::kNo);
 }
 bool QtUi::AskOkCancel(const std::string& text) {
   return AskOkCancelBox(parent_, text);

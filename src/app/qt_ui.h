@@ -15,7 +15,9 @@ inline constexpr char kMessageBoxTitle[] = "KORVIN";
 // Modal message boxes in the classic manner: a message has an OK button and the exclamation
 // icon, an OK/Cancel question the exclamation icon, a Yes/No question the question icon.
 void ShowMessageBox(QWidget* parent, const std::string& text);
-bool AskYesNoBox(QWidget* parent, const std::string& text);
+enum class DefaultAnswer { kYes, kNo };
+bool AskYesNoBox(QWidget* parent, const std::string& text,
+                 DefaultAnswer defaultAnswer = DefaultAnswer::kYes);
 bool AskOkCancelBox(QWidget* parent, const std::string& text);
 
 // Ui for a dialog view: message boxes over `parent`; Refresh runs `refresh` (push the form and
@@ -25,6 +27,7 @@ class QtUi final : public Ui {
   explicit QtUi(QWidget* parent, std::function<void()> refresh = {});
   void Message(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
   void Refresh() override;
 

@@ -30,6 +30,7 @@ CRecordView::CRecordView(CRecord& dialog, QWidget* parent) : QDialog(parent), di
   for (QLineEdit* field : {hours_, minutes_, interval_}) field->setFixedWidth(kNumberFieldWidth);
   fileName_ = new QLineEdit(this);
   fileName_->setMaxLength(static_cast<int>(kFileNameMaxLength));
+  connect(fileName_, &QLineEdit::textChanged, this, &CRecordView::LimitFileName);
   description_ = new QPlainTextEdit(this);
   description_->setTabChangesFocus(true);
   description_->setFixedHeight(description_->fontMetrics().lineSpacing() * kDescriptionLines +
@@ -94,18 +95,34 @@ void CRecordView::Pull() {
   form.average = average_->isChecked();
 }
 
-// The settings file keeps at most kDescriptionMaxLength characters of the description.
+// The fields take what the settings file holds: code page 936 bytes, where a Chinese character
+// takes two and a line break of the description two ("\r\n").
+void CRecordView::LimitFileName() {
+  const std::string text = fileName_->text().toStdString();
+  if (StoredTextLength(text) <= kFileNameMaxLength) return;
+  const QSignalBlocker blocker(fileName_);
+  fileName_->setText(QString::fromStdString(FitStoredText(text, kFileNameMaxLength)));
+}
+
 void CRecordView::LimitDescription() {
-  const QString text = description_->toPlainText();
-  if (text.size() <= static_cast<qsizetype>(kDescriptionMaxLength)) return;
+  QString text = description_->toPlainText();
+  text.replace(kEditLineBreak, kStoredLineBreak);
+  const std::string stored = text.toStdString();
+  if (StoredTextLength(stored) <= kDescriptionMaxLength) return;
+  QString fitted = QString::fromStdString(FitStoredText(stored, kDescriptionMaxLength));
+  fitted.replace(kStoredLineBreak, kEditLineBreak);
   const QSignalBlocker blocker(description_);
-  description_->setPlainText(text.left(static_cast<qsizetype>(kDescriptionMaxLength)));
+  description_->setPlainText(fitted);
   description_->moveCursor(QTextCursor::End);
 }
 
 void CRecordView::accept() {
   Pull();
-  if (dialog_.OnOk()) QDialog::accept();
+  if (dialog_.OnOk()) {
+    QDialog::accept();
+  } else {
+    Push();
+  }
 }
 
 }  // namespace korvin

@@ -31,6 +31,7 @@ class CRecordView final : public QDialog {
  private:
   void Push();
   void Pull();
+  void LimitFileName();
   void LimitDescription();
 
   CRecord& dialog_;

@@ -121,13 +121,6 @@ constexpr int kFieldWidth = 104;
 // Frequencies near 10 MHz with two decimals.
 constexpr int kFrequencyCellWidth = 92;
 
-bool HasQcm(int elementSet) {
-  return elementSet == kElementQcm || elementSet == kElementBoth;
-}
-bool HasK5(int elementSet) {
-  return elementSet == kElementPolymer || elementSet == kElementBoth;
-}
-
 std::string Fixed(const uint8_t* record, size_t offset, int places) {
   return FormatFixed(GetFloat(record + offset), places);
 }
@@ -323,18 +316,18 @@ void CCalibrationData::Open() {
   if (env_.record.HasAnalogueOutput() && !ReadAnalogueCalibration()) return;
   if ((env_.record.sensorOptions & kOptionPressureData) != 0 && !ReadPressureData()) return;
   if (!ReadCounts()) return;
-  if (HasK5(env_.record.elementSet) && !ReadK5Table()) return;
-  if (HasQcm(env_.record.elementSet)) ReadQcmTable();
+  if (HasPolymerElement(env_.record.elementSet) && !ReadK5Table()) return;
+  if (HasQcmElement(env_.record.elementSet)) ReadQcmTable();
 }
 
 bool CCalibrationData::ReadOffsets() {
   const int elements = env_.record.elementSet;
   float offset = 0;
-  if (HasQcm(elements)) {
+  if (HasQcmElement(elements)) {
     if (!Read(ReadOffset(kOffsetQcmFactory), offset)) return false;
     form().SetText(kQcmOffset, FormatFixed(offset, kOffsetPlaces));
   }
-  if (HasK5(elements)) {
+  if (HasPolymerElement(elements)) {
     if (!Read(ReadOffset(kOffsetK5Factory), offset)) return false;
     form().SetText(kK5Offset, FormatFixed(offset, kOffsetPlaces));
   }
@@ -376,11 +369,11 @@ bool CCalibrationData::ReadPressureData() {
 
 bool CCalibrationData::ReadCounts() {
   const int elements = env_.record.elementSet;
-  if (HasK5(elements)) {
+  if (HasPolymerElement(elements)) {
     if (!Read(ReadCalibrationPointCount(kSelectorK5), k5Count_)) return false;
     form().SetText(kK5Count, std::to_string(k5Count_));
   }
-  if (HasQcm(elements)) {
+  if (HasQcmElement(elements)) {
     if (!Read(ReadCalibrationPointCount(kSelectorQcm), qcmCount_)) return false;
     form().SetText(kQcmCount, std::to_string(qcmCount_));
   }

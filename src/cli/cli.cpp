@@ -1,24 +1,28 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
 
-#include "tables/number_format.h"
 #include "cli/dialog_command.h"
 #include "cli/identity_lines.h"
+#include "cli/stop_signals.h"
 #include "device/connect_sequence.h"
 #include "device/identity.h"
 #include "device/online_poller.h"
 #include "platform/clock.h"
+#include "platform/cp936.h"
 #include "platform/event_pump.h"
 #include "platform/port_names.h"
 #include "protocol/service_link.h"
 #include "recording/c_logging.h"
+#include "recording/local_time.h"
 #include "recording/record_settings.h"
 #include "sim/sensor_line.h"
+#include "tables/number_format.h"
 
 namespace korvin {
 
@@ -29,6 +33,9 @@ constexpr char kDefaultPort[] = "COM1";
 constexpr uint16_t kDefaultSimulatedType = 0x1030;
 constexpr int kDefaultWatchCount = 10;
 constexpr int kRowPlaces = 3;
+// How often a wait looks whether a stop signal came.
+constexpr int64_t kStopCheckMs = 50;
+constexpr char kNoReply[] = "no reply";
 
 constexpr char kUsage[] =
     "usage: korvin-cli [--port COMn|DEVICE] [--simulate[=TYPE]] COMMAND [options]\n"
@@ -45,7 +52,19 @@ constexpr char kUsage[] =
     "  record --hours H --minutes M --interval S [--average] --file NAME\n"
     "         [--description TEXT]\n"
     "                       record the online values into NAME.xls (replaced if it exists),\n"
-    "                       one printed line per stored row\n";
+    "                       one printed line per stored row; at least 3 s between rows, at\n"
+    "                       most 16374 rows\n"
+    "\n"
+    "Ctrl-C (SIGINT) or SIGTERM stops info, watch or record: a recording writes its file, the\n"
+    "sensor is disconnected. A second one ends the program at once.\n"
+    "\n"
+    "exit status of info, watch and record:\n"
+    "  0        done\n"
+    "  1        the sensor could not be reached, the link failed or a file could not be\n"
+    "           written (the message says which)\n"
+    "  2        bad arguments: an unknown command or option, or record settings that the\n"
+    "           logging properties refuse\n"
+    "  130/143  stopped by SIGINT / SIGTERM\n";
 
 struct Options {
   std::string port = kDefaultPort;
@@ -180,14 +199,24 @@ std::string WatchLine(const OnlinePoller& poller, const DeviceRecord& record) {
   return line;
 }
 
+// A failed poll shows as such, never as the last values it left on the rows.
+std::string NoReplyLine() {
+  return FormatSheetTime(CurrentLocalTime()) + "\t" + kNoReply;
+}
+
 // Ticks once a second on a fixed grid, as the main window's timer does, however long a poll took.
 class Ticker {
  public:
   explicit Ticker(Clock& clock) : clock_(clock), nextMs_(clock.NowMs()) {}
-  void Wait() {
+  // False, at once, when a stop signal came: while waiting or before.
+  bool Wait() {
     nextMs_ += kPollTimerMs;
-    const int64_t left = nextMs_ - clock_.NowMs();
-    if (left > 0) clock_.SleepMs(left);
+    for (;;) {
+      if (StopSignals::received() != 0) return false;
+      const int64_t left = nextMs_ - clock_.NowMs();
+      if (left <= 0) return true;
+      clock_.SleepMs(std::min<int64_t>(left, kStopCheckMs));
+    }
   }
 
  private:
@@ -201,16 +230,16 @@ std::string RowLine(const RecordedRow& row) {
   return line;
 }
 
-// Polls once a second and hands every poll to the recorder until the record time is over.
+// Polls once a second and hands every poll to the recorder until the record time is over, the
+// link fails or a stop signal comes; what was recorded is written in every case.
 int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& record, Ui& ui,
-           std::ostream& out) {
+           std::ostream& out, std::ostream& err) {
   CLogging logging;
   logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
   bool written = false;
-  logging.SetFileCallback([&](const std::filesystem::path& path, bool ok, bool final) {
-    if (!final) return;
-    written = ok;
-    if (!ok) ui.Message("Cannot write " + path.string());
+  logging.SetFileCallback([&](const FileWrite& write) {
+    if (write.final) written = write.ok;
+    if (write.report) ui.Message(FileWriteFailureText(write));
   });
   const std::filesystem::path path = SpreadsheetPath({}, options.record.fileName);
   if (!CreateEmptySpreadsheet(path)) {
@@ -223,26 +252,55 @@ int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& 
   OnlinePoller poller(link.context(), record, ui);
   poller.SwitchOn();
   Ticker ticker(line.clock);
+  const char* endedBy = nullptr;
   for (;;) {
-    ticker.Wait();
+    if (!ticker.Wait()) {
+      endedBy = StopSignals::Name(StopSignals::received());
+      break;
+    }
     if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
-      logging.Finish();
-      return kExitFailure;
+      endedBy = "a communication failure";
+      break;
     }
     logging.Tick(record.online);
     if (logging.TakeFinished()) break;
   }
-  // The file is written at the tick after the record time ran out.
-  logging.Tick(record.online);
+  // At the end of the record time the file is written at the next tick; at an early end now.
+  if (endedBy == nullptr) logging.Tick(record.online);
   logging.Finish();
-  if (!written) return kExitFailure;
-  out << "written: " << path.string() << std::endl;
+  if (written) out << "written: " << path.string() << std::endl;
+  if (endedBy != nullptr) {
+    err << "korvin-cli: the recording ended early, by " << endedBy << ": " << path.string()
+        << " holds " << logging.rowsInFile() << " of " << logging.rowCount() << " rows"
+        << std::endl;
+  }
+  return written && endedBy == nullptr ? kExitOk : kExitFailure;
+}
+
+// Prints the online values once a second; a failed poll prints as such.
+int Watch(const Options& options, Line& line, ServiceLink& link, DeviceRecord& record, Ui& ui,
+          std::ostream& out) {
+  OnlinePoller poller(link.context(), record, ui);
+  poller.SwitchOn();
+  Ticker ticker(line.clock);
+  for (int i = 0; i < options.count; ++i) {
+    if (!ticker.Wait()) break;  // the status comes from the signal
+    switch (poller.Poll()) {
+      case OnlinePoller::Outcome::kStopped:
+        return kExitFailure;
+      case OnlinePoller::Outcome::kUpdated:
+        out << WatchLine(poller, record) << std::endl;
+        break;
+      case OnlinePoller::Outcome::kFailed:
+      case OnlinePoller::Outcome::kSkipped:
+        out << NoReplyLine() << std::endl;
+        break;
+    }
+  }
   return kExitOk;
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       out << kUsage << DialogUsage();
@@ -255,17 +313,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   if (IsDialogCommand(args)) return RunDialogCommand(args, out, err);
   std::string error;
-  const std::optional<Options> options = ParseArgs(args, error);
+  std::optional<Options> options = ParseArgs(args, error);
   if (!options) {
     err << "korvin-cli: " << error << "\n\n" << kUsage;
     return kExitUsage;
   }
 
   if (options->command == "record") {
-    // The same checks as the logging properties, before anything is connected.
-    if (const auto message = CheckRecordSettings(options->record)) {
+    // The same checks as the logging properties, before anything is connected; settings they
+    // refuse are bad arguments.
+    RecordSettings& settings = options->record;
+    if (const auto message = CheckRecordSettings(settings)) {
       err << *message << '\n';
-      return kExitFailure;
+      return kExitUsage;
+    }
+    if (FirstCharacterOutsideCp936(settings.description)) {
+      settings.description = ReplaceOutsideCp936(settings.description);
+      err << kMsgDescriptionReplaced << '\n';
     }
   }
 
@@ -282,29 +346,34 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   CopyConnectResult(connect.values(), record);
 
   int status = kExitOk;
-  if (options->command == "info") {
+  if (StopSignals::received() != 0) {
+    // Stopped while the link was set up: nothing more than the disconnect.
+    status = StopSignals::ExitStatus(StopSignals::received());
+  } else if (options->command == "info") {
     for (const std::string& l : IdentityLines(record)) out << l << '\n';
     if (FormatIdentity(record).invalidPressureUnit)
       ui.Message(std::string(kInvalidPressureUnitMessage));
   } else if (options->command == "record") {
-    status = Record(*options, *line, link, record, ui, out);
+    status = Record(*options, *line, link, record, ui, out, err);
   } else {
-    OnlinePoller poller(link.context(), record, ui);
-    poller.SwitchOn();
-    Ticker ticker(line->clock);
-    for (int i = 0; i < options->count; ++i) {
-      ticker.Wait();
-      if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
-        status = kExitFailure;
-        break;
-      }
-      out << WatchLine(poller, record) << std::endl;
-    }
+    status = Watch(*options, *line, link, record, ui, out);
   }
 
   CConnect disconnect(link, ui);
   disconnect.Open(ConnectMode::kDisconnect, options->port, record.deviceType);
   disconnect.OnTimer();
+  return status;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // The dialogs keep the usual Ctrl-C, which ends them at once.
+  if (IsDialogCommand(args)) return RunCommand(args, out, err);
+  const StopSignals stopSignals;
+  const int status = RunCommand(args, out, err);
+  // Stopped by a signal, whatever step was running: the status says so.
+  if (StopSignals::received() != 0) return StopSignals::ExitStatus(StopSignals::received());
   return status;
 }
 

@@ -59,13 +59,6 @@ constexpr int kDeltaTPlaces = 1;
 constexpr int kOffsetPlaces = 3;
 constexpr int kTemperaturePlaces = 2;
 
-bool HasQcm(int elementSet) {
-  return elementSet == kElementQcm || elementSet == kElementBoth;
-}
-bool HasK5(int elementSet) {
-  return elementSet == kElementPolymer || elementSet == kElementBoth;
-}
-
 // These types keep no atmospheric pressure.
 bool SkipsAtmosphericPressure(uint16_t type) {
   return type == kDeviceType1035 || type == kDeviceType1037 || type == kDeviceType1400;
@@ -205,7 +198,7 @@ void CServiceInfo::Open() {
     f.SetText(kAtmosphericPressure, FormatFixed(hectopascal, kAtmosphericPlaces));
   }
   if (!ReadBoundaries() || !ReadUnits() || !ReadCompensation()) return;
-  if (HasQcm(env_.record.elementSet)) {
+  if (HasQcmElement(env_.record.elementSet)) {
     uint8_t gasType = 0;
     if (!Read(ReadGasType(), gasType)) return;
     f.Select(kGasType, gasType);
@@ -278,7 +271,7 @@ bool CServiceInfo::ReadCompensation() {
     return FormatFixed(GetFloat(block.data() + offset), kCompensationPlaces);
   };
   f.SetText(kStaticPressure, value(kCompensationStaticPressure));
-  if (HasQcm(env_.record.elementSet)) {
+  if (HasQcmElement(env_.record.elementSet)) {
     f.SetText(kCoeffMinus40, value(kCompensationMinus40));
     f.SetText(kCoeffMinus70, value(kCompensationMinus70));
     f.SetText(kCoeffMinus95, value(kCompensationMinus95));
@@ -293,7 +286,7 @@ bool CServiceInfo::ReadCompensation() {
 }
 
 bool CServiceInfo::ReadAutoOffset() {
-  if (!HasK5(env_.record.elementSet)) return true;
+  if (!HasPolymerElement(env_.record.elementSet)) return true;
   Form& f = form();
   uint8_t active = 0;
   if (!Read(ReadAutoOffsetActive(), active)) return false;
@@ -335,11 +328,11 @@ bool CServiceInfo::ReadOffsets() {
     return true;
   };
   const int elements = env_.record.elementSet;
-  if (HasQcm(elements) &&
+  if (HasQcmElement(elements) &&
       !(offset(kOffsetQcmFactory, kQcmFactoryOffset) && offset(kOffsetQcmUser, kQcmUserOffset))) {
     return false;
   }
-  if (HasK5(elements) &&
+  if (HasPolymerElement(elements) &&
       !(offset(kOffsetK5Factory, kK5FactoryOffset) && offset(kOffsetK5User, kK5UserOffset))) {
     return false;
   }

@@ -23,6 +23,14 @@ inline constexpr int kElementPolymer = 0;  // K5
 inline constexpr int kElementQcm = 1;
 inline constexpr int kElementBoth = 2;
 
+// Whether an element set has the polymer (K5) element, the QCM element.
+constexpr bool HasPolymerElement(int elementSet) {
+  return elementSet == kElementPolymer || elementSet == kElementBoth;
+}
+constexpr bool HasQcmElement(int elementSet) {
+  return elementSet == kElementQcm || elementSet == kElementBoth;
+}
+
 // Pictures of the main window's picture frame.
 inline constexpr int kPictureKeep = 0;  // the device type has no picture: leave the frame alone
 inline constexpr int kPictureD720 = 177;

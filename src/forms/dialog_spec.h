@@ -29,12 +29,12 @@ namespace control {
 inline constexpr uint16_t kEditable = 0x0001;  // a field the user types into
 inline constexpr uint16_t kBold = 0x0002;      // label and value in the bold dialog font
 inline constexpr uint16_t kItalic = 0x0004;
-inline constexpr uint16_t kDefault = 0x0008;   // the default button: Enter presses it
-inline constexpr uint16_t kCell = 0x0010;      // a table cell: its headings name it on screen
-inline constexpr uint16_t kDisabled = 0x0020;  // disabled until the dialog enables it
-inline constexpr uint16_t kHidden = 0x0040;    // hidden until the dialog shows it
-inline constexpr uint16_t kCentred = 0x0080;   // headings and cells: text centred
-inline constexpr uint16_t kCancel = 0x0100;    // the button the close box and Esc stand for
+inline constexpr uint16_t kDefault = 0x0008;     // the default button: Enter presses it
+inline constexpr uint16_t kCell = 0x0010;        // a table cell: its headings name it on screen
+inline constexpr uint16_t kDisabled = 0x0020;    // disabled until the dialog enables it
+inline constexpr uint16_t kHidden = 0x0040;      // hidden until the dialog shows it
+inline constexpr uint16_t kCentred = 0x0080;     // headings and cells: text centred
+inline constexpr uint16_t kCancel = 0x0100;      // the button the close box and Esc stand for
 inline constexpr uint16_t kFixedWidth = 0x0200;  // fields: exactly `width` wide (table columns)
 
 // Only the label in the bold dialog font.

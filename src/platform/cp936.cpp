@@ -89,6 +89,48 @@ std::string Cp936Converter::Convert(std::string_view text) {
   return out;
 }
 
+std::optional<size_t> Cp936Converter::FirstUnconvertible(std::string_view text) {
+  if (!valid()) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (static_cast<unsigned char>(text[i]) >= kAsciiLimit) return i;
+    }
+    return std::nullopt;
+  }
+  auto cd = reinterpret_cast<iconv_t>(handle_);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char buffer[256];
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) continue;
+    if (errno == E2BIG) continue;  // only the output buffer was full
+    return text.size() - inLeft;
+  }
+  return std::nullopt;
+}
+
+std::optional<size_t> FirstCharacterOutsideCp936(std::string_view utf8) {
+  Cp936Converter converter(Cp936Converter::Direction::kToCp936);
+  return converter.FirstUnconvertible(utf8);
+}
+
+std::string ReplaceOutsideCp936(std::string_view utf8) {
+  return Cp936ToUtf8(Utf8ToCp936(utf8));
+}
+
+std::string_view Utf8CharacterAt(std::string_view utf8, size_t offset) {
+  if (offset >= utf8.size()) return {};
+  const size_t length = Utf8SequenceLength(static_cast<unsigned char>(utf8[offset]));
+  const bool lead = length > 1 || static_cast<unsigned char>(utf8[offset]) < kAsciiLimit;
+  if (!lead || offset + length > utf8.size()) return {};
+  for (size_t i = 1; i < length; ++i) {
+    if (!IsUtf8Continuation(static_cast<unsigned char>(utf8[offset + i]))) return {};
+  }
+  return utf8.substr(offset, length);
+}
+
 std::string Utf8ToCp936(std::string_view utf8) {
   Cp936Converter converter(Cp936Converter::Direction::kToCp936);
   return converter.Convert(utf8);

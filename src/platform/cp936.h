@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,14 @@ namespace korvin {
 // is not valid in the source encoding, becomes a single '?'.
 std::string Utf8ToCp936(std::string_view utf8);
 std::string Cp936ToUtf8(std::string_view cp936);
+
+// Where the first character of `utf8` starts that code page 936 cannot hold (or the first byte
+// that is not valid UTF-8); nothing when the whole text converts.
+std::optional<size_t> FirstCharacterOutsideCp936(std::string_view utf8);
+// `utf8` as it comes back from code page 936: every character the code page cannot hold is "?".
+std::string ReplaceOutsideCp936(std::string_view utf8);
+// The bytes of the UTF-8 character that starts at `offset`; empty when no valid character does.
+std::string_view Utf8CharacterAt(std::string_view utf8, size_t offset);
 
 // One iconv conversion descriptor, opened once and closed with the object.
 class Cp936Converter {
@@ -27,6 +37,8 @@ class Cp936Converter {
   // non-ASCII byte.
   bool valid() const { return handle_ != kInvalidHandle; }
   std::string Convert(std::string_view text);
+  // Where the first byte sequence starts that does not convert; nothing when all of it does.
+  std::optional<size_t> FirstUnconvertible(std::string_view text);
 
  private:
   static inline void* const kInvalidHandle = reinterpret_cast<void*>(-1);

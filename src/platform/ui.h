@@ -13,6 +13,9 @@ class Ui {
   virtual void Message(const std::string& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
+  // A Yes/No question whose Yes destroys data (a file replaced): No is the default, so Enter
+  // pressed out of habit keeps the data.
+  virtual bool AskYesNoDefaultNo(const std::string& text) { return AskYesNo(text); }
   // An OK/Cancel question; true for OK.
   virtual bool AskOkCancel(const std::string& text) = 0;
   // Repaint the window now (a procedure that waits without pumping wants its texts visible).

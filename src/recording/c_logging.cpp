@@ -1,8 +1,8 @@
 #include "recording/c_logging.h"
 
-#include "tables/units.h"
 #include "platform/cp936.h"
 #include "recording/sheet_file.h"
+#include "tables/units.h"
 
 namespace korvin {
 
@@ -23,6 +23,7 @@ constexpr int kColumnTime = 1;
 constexpr int kColumnFirstChannel = 2;
 
 constexpr const char* kTitle = "ROVA KELD data recording";
+constexpr const char* kMsgWriteFileError = "Write file error!";
 constexpr const char* kLabelDescription = "Description";
 constexpr const char* kLabelDate = "Date:";
 constexpr const char* kLabelStart = "Start:";
@@ -91,6 +92,22 @@ ChannelUnitTexts MakeChannelUnitTexts(const OnlineUnitLabels& labels) {
   return units;
 }
 
+std::string FileWriteFailureText(const FileWrite& write) {
+  const std::string name = write.path.filename().string();
+  std::string text = std::string(kMsgWriteFileError) + " " + name;
+  text += write.final ? " could not be written" : " could not be brought up to date";
+  if (write.error) text += " (" + write.error.message() + ")";
+  text += ". ";
+  if (!write.final) text += "The recording goes on. ";
+  if (write.rowsInFile > 0) {
+    text += "The file keeps its last safe copy: " + std::to_string(write.rowsInFile) + " of " +
+            std::to_string(write.rowsRecorded) + " rows.";
+  } else {
+    text += "None of the " + std::to_string(write.rowsRecorded) + " rows are in the file.";
+  }
+  return text;
+}
+
 CLogging::CLogging() : CLogging(LoggingOptions{}) {}
 
 CLogging::CLogging(LoggingOptions options) : options_(std::move(options)) {
@@ -152,6 +169,16 @@ void CLogging::Finish() {
   }
 }
 
+void CLogging::SaveNow() {
+  if (!headerWritten_) return;
+  if (!active_) {
+    headerWritten_ = false;
+    WriteFile(true);
+  } else if (rowsSinceCheckpoint_ > 0) {
+    WriteFile(false);
+  }
+}
+
 void CLogging::Tick(const std::array<float, kChannelCount>& online) {
   if (!active_) {
     if (headerWritten_) {
@@ -207,6 +234,8 @@ void CLogging::BuildHeader() {
   sampleCount_ = 0;
   ticksSinceCheckpoint_ = 0;
   rowsSinceCheckpoint_ = 0;
+  rowsInFile_ = 0;
+  lastWriteFailed_ = false;
   headerWritten_ = true;
 }
 
@@ -249,14 +278,19 @@ void CLogging::EndByTime() {
 void CLogging::WriteFile(bool final) {
   SetText(kRowValues, kColumnLabel, kLabelValues);
   SetNumber(kRowValues, kColumnContent, rowCount_);
-  bool ok = WriteSheetFile(sheet_, filePath_);
-  // Where no file can be made beside the target (a folder that only lets the existing file be
-  // rewritten), the end of the recording still goes to the file itself.
-  if (!ok && final) ok = WriteSheetFileInPlace(sheet_, filePath_);
+  FileWrite write;
+  write.path = filePath_;
+  write.final = final;
+  write.rowsRecorded = rowCount_;
+  write.ok = WriteSheetFile(sheet_, filePath_, &write.error);
+  if (write.ok) rowsInFile_ = rowCount_;
+  write.rowsInFile = rowsInFile_;
+  write.report = !write.ok && (final || !lastWriteFailed_);
+  lastWriteFailed_ = !write.ok;
   ticksSinceCheckpoint_ = 0;
   rowsSinceCheckpoint_ = 0;
   if (final) sheet_.Clear();
-  if (onFile_) onFile_(filePath_, ok, final);
+  if (onFile_) onFile_(write);
 }
 
 void CLogging::SetText(int row, int column, const std::string& text,

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "device/device_record.h"
 #include "device/update_check.h"
@@ -36,6 +37,21 @@ struct RecordedRow {
   std::string time;                           // "hh:mm:ss"
   std::array<float, kChannelCount> values{};  // CH 1 ... CH 4
 };
+
+// One write of the recording's file, for callers that report it.
+struct FileWrite {
+  std::filesystem::path path;
+  bool ok = false;
+  bool final = false;     // false for the safe copies written while recording
+  int rowsRecorded = 0;   // rows of the recording so far
+  int rowsInFile = 0;     // rows the file on disk holds now: after a failure, the last safe copy
+  std::error_code error;  // why a write failed
+  // The user should hear of it: every failed final write, and the first failed safe copy after
+  // one that worked (the next ones fail for the same reason).
+  bool report = false;
+};
+// "Write file error! ..." for a failed write: which file, why, and what it still holds.
+std::string FileWriteFailureText(const FileWrite& write);
 
 struct LoggingOptions {
   std::filesystem::path folder;  // folder of the spreadsheet; empty means the current one
@@ -73,8 +89,7 @@ class CLogging {
   };
 
   using RowCallback = std::function<void(const RecordedRow&)>;
-  // `final` is false for the safe rewrites during the recording.
-  using FileCallback = std::function<void(const std::filesystem::path&, bool ok, bool final)>;
+  using FileCallback = std::function<void(const FileWrite&)>;
 
   CLogging();
   explicit CLogging(LoggingOptions options);
@@ -97,12 +112,18 @@ class CLogging {
   bool TakeFinished();
   // Stops and writes a pending file now instead of at the next tick.
   void Finish();
+  // For callers whose ticks stop (polling switched off or ended by failed polls): the file of a
+  // recording that ended is written now instead of at the next tick, and a running recording
+  // gets a safe copy of its rows; it goes on when the ticks come again.
+  void SaveNow();
 
   State state() const;
   bool active() const { return active_; }
   const char* ButtonCaption() const { return active_ ? kCaptionStop : kCaptionStart; }
   const char* StatusText() const { return active_ ? kStatusRunning : kStatusStopped; }
   int rowCount() const { return rowCount_; }
+  // Rows the file on disk holds (the last write of this recording that succeeded).
+  int rowsInFile() const { return rowsInFile_; }
   int64_t remainingSeconds() const { return remaining_; }
   const std::filesystem::path& filePath() const { return filePath_; }
   const ChannelUnitTexts& unitTexts() const { return units_; }
@@ -138,6 +159,8 @@ class CLogging {
   bool finished_ = false;
   int ticksSinceCheckpoint_ = 0;
   int rowsSinceCheckpoint_ = 0;
+  int rowsInFile_ = 0;
+  bool lastWriteFailed_ = false;
   RowCallback onRow_;
   FileCallback onFile_;
 };

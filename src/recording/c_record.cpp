@@ -6,6 +6,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/cp936.h"
 #include "tables/number_text.h"
 
 namespace korvin {
@@ -43,7 +44,8 @@ void CRecord::Open() {
 }
 
 bool CRecord::OnOk() {
-  RecordSettings next;
+  // From the current settings, so the text fields keep the bytes behind their texts.
+  RecordSettings next = settings_;
   next.hours = LeadingInt(form_.hours);
   next.minutes = LeadingInt(form_.minutes);
   next.interval = LeadingInt(form_.interval);
@@ -55,9 +57,16 @@ bool CRecord::OnOk() {
     ui_.Message(*message);
     return false;
   }
+  // The sheet and the settings file hold the description in code page 936. What it cannot hold
+  // is replaced where the user sees it, and the next OK takes the text as it now stands.
+  if (FirstCharacterOutsideCp936(next.description)) {
+    form_.description = ReplaceOutsideCp936(next.description);
+    ui_.Message(kMsgDescriptionReplaced);
+    return false;
+  }
   const std::filesystem::path spreadsheet = SpreadsheetPath(folder_, next.fileName);
   std::error_code error;
-  if (std::filesystem::exists(spreadsheet, error) && !ui_.AskYesNo(kQuestionFileExists)) {
+  if (std::filesystem::exists(spreadsheet, error) && !ui_.AskYesNoDefaultNo(kQuestionFileExists)) {
     return false;
   }
   if (!CreateEmptySpreadsheet(spreadsheet)) {

@@ -18,9 +18,10 @@ class CRecord {
   static constexpr const char* kMsgCreateFile = "Create file error!";
   static constexpr const char* kMsgCreateConfig = "Create record config file error!";
 
-  // What the screen shows: the numbers as typed, the texts in UTF-8. The view limits the two
-  // text fields to kFileNameMaxLength and kDescriptionMaxLength characters; OnOk() still refuses
-  // texts whose code page 936 form does not fit the settings file.
+  // What the screen shows: the numbers as typed, the texts in UTF-8, line breaks of the
+  // description as "\r\n". The view limits the two text fields to what the settings file holds
+  // (kFileNameMaxLength and kDescriptionMaxLength bytes of code page 936, see FitStoredText), so
+  // OnOk() refuses no length the fields took.
   struct Form {
     std::string hours;
     std::string minutes;
@@ -37,7 +38,8 @@ class CRecord {
   void Open();
   // The OK button. True when the settings were accepted: the record holds them, the empty
   // spreadsheet exists and RecordSetting.ini is written; the dialog then closes with OK.
-  // False leaves the dialog open (a message or the answer No explains why).
+  // False leaves the dialog open (a message or the answer No explains why); the form may have
+  // changed (a description with characters outside code page 936), so the view shows it again.
   bool OnOk();
 
   Form& form() { return form_; }

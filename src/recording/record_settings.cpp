@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/cp936.h"
+#include "platform/writable_file.h"
 #include "recording/spreadsheet/biff_record.h"
 
 namespace korvin {
@@ -24,6 +25,11 @@ constexpr int64_t kSecondsPerMinute = 60;
 // The spreadsheet's own path separators plus the other platform's, so a name never leaves the
 // folder whichever system reads the settings file.
 constexpr const char* kPathSeparators = "/\\";
+// What the other platform refuses in a file name besides the separators.
+constexpr std::string_view kReservedCharacters = "<>:\"|?*";
+constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+constexpr std::string_view kLineBreak = "\r\n";
 
 void PutI32(RecordSettingsImage& image, size_t offset, int32_t value) {
   const auto bits = static_cast<uint32_t>(value);
@@ -36,11 +42,20 @@ int32_t GetI32(const RecordSettingsImage& image, size_t offset) {
   return static_cast<int32_t>(bits);
 }
 
-void PutText(RecordSettingsImage& image, size_t offset, size_t bufferSize,
+// The text and its terminator over the field as it was loaded; the bytes behind stay.
+template <size_t kSize>
+void PutText(RecordSettingsImage& image, size_t offset, const std::array<uint8_t, kSize>& field,
              const std::string& utf8) {
+  std::memcpy(image.data() + offset, field.data(), kSize);
   const std::string bytes = Utf8ToCp936(utf8);
-  const size_t length = miniexcel::Cp936PrefixLength(bytes, bufferSize - 1);
+  const size_t length = miniexcel::Cp936PrefixLength(bytes, kSize - 1);
   std::memcpy(image.data() + offset, bytes.data(), length);
+  image[offset + length] = 0;
+}
+
+template <size_t kSize>
+void GetField(const RecordSettingsImage& image, size_t offset, std::array<uint8_t, kSize>& field) {
+  std::memcpy(field.data(), image.data() + offset, kSize);
 }
 
 std::string GetText(const RecordSettingsImage& image, size_t offset, size_t bufferSize) {
@@ -49,8 +64,24 @@ std::string GetText(const RecordSettingsImage& image, size_t offset, size_t buff
   return Cp936ToUtf8(std::string_view(begin, length));
 }
 
-size_t Cp936Length(const std::string& utf8) {
-  return Utf8ToCp936(utf8).size();
+bool HasReservedCharacter(std::string_view name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < kFirstPrintable || byte == kDelete) return true;
+    if (kReservedCharacters.find(c) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// The first reason a file name cannot be stored, or nothing.
+std::optional<std::string> CheckFileNameText(const std::string& name) {
+  if (HasReservedCharacter(name)) return kMsgFileNameCharacters;
+  if (const auto outside = FirstCharacterOutsideCp936(name)) {
+    const std::string_view character = Utf8CharacterAt(name, *outside);
+    if (character.empty()) return kMsgFileNameNotText;
+    return FileNameCodePageMessage(character);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -60,8 +91,8 @@ RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings) {
   PutI32(image, kOffsetHours, settings.hours);
   PutI32(image, kOffsetMinutes, settings.minutes);
   PutI32(image, kOffsetInterval, settings.interval);
-  PutText(image, kOffsetFileName, kFileNameBufferSize, settings.fileName);
-  PutText(image, kOffsetDescription, kDescriptionBufferSize, settings.description);
+  PutText(image, kOffsetFileName, settings.fileNameField, settings.fileName);
+  PutText(image, kOffsetDescription, settings.descriptionField, settings.description);
   PutI32(image, kOffsetAverage, settings.average ? 1 : 0);
   return image;
 }
@@ -73,6 +104,8 @@ RecordSettings DecodeRecordSettings(const RecordSettingsImage& image) {
   settings.interval = GetI32(image, kOffsetInterval);
   settings.fileName = GetText(image, kOffsetFileName, kFileNameBufferSize);
   settings.description = GetText(image, kOffsetDescription, kDescriptionBufferSize);
+  GetField(image, kOffsetFileName, settings.fileNameField);
+  GetField(image, kOffsetDescription, settings.descriptionField);
   settings.average = GetI32(image, kOffsetAverage) != 0;
   return settings;
 }
@@ -89,15 +122,32 @@ bool LoadRecordSettings(const std::filesystem::path& file, RecordSettings& setti
 }
 
 bool SaveRecordSettings(const std::filesystem::path& file, const RecordSettings& settings) {
-  std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
-  if (!out.is_open()) out.open(file, std::ios::out | std::ios::binary);
-  if (!out.is_open()) return false;
   const RecordSettingsImage image = EncodeRecordSettings(settings);
-  out.seekp(0);
-  out.write(reinterpret_cast<const char*>(image.data()),
-            static_cast<std::streamsize>(image.size()));
-  out.close();
-  return !out.fail();
+  return WriteFileStart(file, image.data(), image.size());
+}
+
+std::string FileNameCodePageMessage(std::string_view character) {
+  return "Invalid file name, the character \"" + std::string(character) +
+         "\" does not exist in code page 936!";
+}
+
+size_t StoredTextLength(std::string_view utf8) {
+  return Utf8ToCp936(utf8).size();
+}
+
+std::string FitStoredText(std::string_view utf8, size_t maxBytes) {
+  Cp936Converter converter(Cp936Converter::Direction::kToCp936);
+  size_t end = 0;
+  size_t stored = 0;
+  while (end < utf8.size()) {
+    size_t length = Utf8CharacterAt(utf8, end).size();
+    if (utf8.substr(end, kLineBreak.size()) == kLineBreak) length = kLineBreak.size();
+    if (length == 0) length = 1;  // a stray byte, stored as one "?"
+    stored += converter.Convert(utf8.substr(end, length)).size();
+    if (stored > maxBytes) break;
+    end += length;
+  }
+  return std::string(utf8.substr(0, end));
 }
 
 std::string TooManyRowsMessage() {
@@ -124,8 +174,11 @@ std::optional<std::string> CheckRecordSettings(const RecordSettings& settings) {
   }
   if (settings.fileName.empty()) return kMsgFileName;
   if (settings.fileName.find_first_of(kPathSeparators) != std::string::npos) return kMsgFileName;
-  if (Cp936Length(settings.fileName) > kFileNameMaxLength) return kMsgFileNameTooLong;
-  if (Cp936Length(settings.description) > kDescriptionMaxLength) return kMsgDescriptionTooLong;
+  if (auto message = CheckFileNameText(settings.fileName)) return message;
+  if (StoredTextLength(settings.fileName) > kFileNameMaxLength) return kMsgFileNameTooLong;
+  if (StoredTextLength(settings.description) > kDescriptionMaxLength) {
+    return kMsgDescriptionTooLong;
+  }
   return std::nullopt;
 }
 

@@ -6,21 +6,9 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace korvin {
-
-// What the next recording does. Owned by the main window, kept in RecordSetting.ini between runs.
-// Texts are UTF-8 here; the settings file holds them in code page 936.
-struct RecordSettings {
-  int32_t hours = 0;
-  int32_t minutes = 0;
-  int32_t interval = 0;  // seconds between two stored rows
-  std::string fileName;  // spreadsheet name without ".xls"
-  std::string description;
-  bool average = false;  // each row holds the mean of the samples since the previous row
-
-  bool operator==(const RecordSettings&) const = default;
-};
 
 inline constexpr const char* kRecordSettingsFileName = "RecordSetting.ini";
 inline constexpr const char* kSpreadsheetExtension = ".xls";
@@ -40,10 +28,34 @@ inline constexpr size_t kDescriptionBufferSize = 100;
 inline constexpr size_t kFileNameMaxLength = kFileNameBufferSize - 1;
 inline constexpr size_t kDescriptionMaxLength = kDescriptionBufferSize - 1;
 
+// What the next recording does. Owned by the main window, kept in RecordSetting.ini between runs.
+// Texts are UTF-8 here; the settings file holds them in code page 936.
+struct RecordSettings {
+  int32_t hours = 0;
+  int32_t minutes = 0;
+  int32_t interval = 0;  // seconds between two stored rows
+  std::string fileName;  // spreadsheet name without ".xls"
+  std::string description;
+  bool average = false;  // each row holds the mean of the samples since the previous row
+
+  // The two text fields of the file as last loaded. A text is written over its field and
+  // terminated; the bytes behind the terminator go back out as they came in, as the fixed
+  // buffers of the file's other readers keep them.
+  std::array<uint8_t, kFileNameBufferSize> fileNameField{};
+  std::array<uint8_t, kDescriptionBufferSize> descriptionField{};
+
+  // The settings as the user sees them; the bytes behind the texts do not count.
+  bool operator==(const RecordSettings& other) const {
+    return hours == other.hours && minutes == other.minutes && interval == other.interval &&
+           fileName == other.fileName && description == other.description &&
+           average == other.average;
+  }
+};
+
 using RecordSettingsImage = std::array<uint8_t, kRecordSettingsSize>;
 
 // Texts that do not fit are cut at the last whole character; bytes after a text's terminator
-// are zero.
+// are those of the loaded field (zero in settings that were never loaded).
 RecordSettingsImage EncodeRecordSettings(const RecordSettings& settings);
 // A text without a terminator in its field ends at the field's last byte but one.
 RecordSettings DecodeRecordSettings(const RecordSettingsImage& image);
@@ -63,8 +75,17 @@ inline constexpr const char* kMsgInterval =
     "Invalid interval setting,inverval must be more than 3 seconds.";
 inline constexpr const char* kMsgFileName = "Invalid file name!";
 inline constexpr const char* kMsgFileNameTooLong = "Invalid file name, at most 19 characters!";
+// The settings file's other readers take a name only as a file name of their platform.
+inline constexpr const char* kMsgFileNameCharacters =
+    "Invalid file name, it may not hold < > : \" | ? * or control characters!";
+inline constexpr const char* kMsgFileNameNotText = "Invalid file name, it is not UTF-8 text!";
+// "Invalid file name, the character "X" does not exist in code page 936!"
+std::string FileNameCodePageMessage(std::string_view character);
 inline constexpr const char* kMsgDescriptionTooLong =
     "Description too long, at most 99 characters!";
+inline constexpr const char* kMsgDescriptionReplaced =
+    "The description held characters that do not exist in code page 936; they were replaced by "
+    "\"?\".";
 inline constexpr int32_t kMinimumInterval = 3;
 
 // Sheet rows: the data rows start below the header at row 10. The row field of the file is 16
@@ -81,6 +102,13 @@ int64_t RecordDurationSeconds(const RecordSettings& settings);
 // Rows a recording of `durationSeconds` stores at `interval`: one at ticks 1, 1 + interval, ...
 // while the tick is below the duration.
 int64_t PlannedRowCount(int64_t durationSeconds, int32_t interval);
+
+// How many bytes `utf8` takes in the settings file (code page 936; a character the code page
+// cannot hold takes one, as the "?" that stands for it).
+size_t StoredTextLength(std::string_view utf8);
+// The longest start of `utf8` that takes at most `maxBytes` bytes in the settings file. It never
+// splits a character or a "\r\n" line break.
+std::string FitStoredText(std::string_view utf8, size_t maxBytes);
 
 // The checks of the logging properties in their order, without a dialog: the first failing
 // check's message, or nothing when the settings can be recorded.

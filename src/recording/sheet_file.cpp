@@ -1,8 +1,11 @@
 #include "recording/sheet_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <system_error>
+#include <vector>
+
+#include "platform/writable_file.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -44,26 +47,73 @@ bool SyncToDisk(std::FILE* file) {
 #endif
 }
 
-}  // namespace
-
-bool WriteSheetFileInPlace(miniexcel::excelSheet& sheet, const std::filesystem::path& path) {
-  FileHandle file = OpenForWriting(path);
-  if (!file) return false;
-  return sheet.Write(file.release());
+bool Failed(std::error_code* error, int code) {
+  if (error != nullptr) *error = std::error_code(code, std::generic_category());
+  return false;
 }
 
-bool WriteSheetFile(miniexcel::excelSheet& sheet, const std::filesystem::path& path) {
+// The in-place write: the sheet goes into a scratch file first, which tells its size; the
+// target takes the room for that size, and only then is its content written over.
+bool WriteInPlace(miniexcel::excelSheet& sheet, const std::filesystem::path& path,
+                  std::error_code* error) {
+  FileHandle scratch(std::tmpfile());
+  if (!scratch) return Failed(error, errno);
+  if (!sheet.WriteRecords(scratch.get()) || std::fflush(scratch.get()) != 0) {
+    return Failed(error, errno);
+  }
+  const long size = std::ftell(scratch.get());
+  if (size < 0) return Failed(error, errno);
+  std::rewind(scratch.get());
+
+  WritableFile target(path);
+  const int64_t oldSize = target.Size();
+  if (oldSize < 0 || !target.Reserve(size)) {
+    if (error != nullptr) *error = target.error();
+    return false;
+  }
+  std::vector<char> buffer(kWriteBufferSize);
+  int64_t offset = 0;
+  while (offset < size) {
+    const size_t n = std::fread(buffer.data(), 1, buffer.size(), scratch.get());
+    if (n == 0) {
+      // Nothing of the target was written over yet: the old content goes back to its length.
+      if (offset == 0) target.Truncate(oldSize);
+      return Failed(error, EIO);
+    }
+    if (!target.WriteAt(offset, buffer.data(), n)) break;
+    offset += static_cast<int64_t>(n);
+  }
+  const bool written = offset == size && target.Truncate(size) && target.Sync();
+  const bool closed = target.Close();
+  if (!(written && closed) && error != nullptr) *error = target.error();
+  return written && closed;
+}
+
+}  // namespace
+
+bool WriteSheetFile(miniexcel::excelSheet& sheet, const std::filesystem::path& path,
+                    std::error_code* error) {
   std::filesystem::path temporary = path;
   temporary += kTemporarySuffix;
   FileHandle file = OpenForWriting(temporary);
-  if (!file) return false;
+  if (!file) return WriteInPlace(sheet, path, error);
+
   bool ok = sheet.WriteRecords(file.get()) && SyncToDisk(file.get());
-  ok = std::fclose(file.release()) == 0 && ok;
-  std::error_code error;
-  if (ok) std::filesystem::rename(temporary, path, error);
-  if (!ok || error) {
-    std::filesystem::remove(temporary, error);
-    return false;
+  int code = errno;
+  if (std::fclose(file.release()) != 0 && ok) {
+    ok = false;
+    code = errno;
+  }
+  std::error_code renameError;
+  if (ok) std::filesystem::rename(temporary, path, renameError);
+  if (!ok || renameError) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    if (renameError) {
+      if (error != nullptr) *error = renameError;
+      return false;
+    }
+    return Failed(error, code);
   }
   return true;
 }

@@ -70,8 +70,8 @@ SnapshotResult WriteSnapshotPdf(DialogHost& window, const SnapshotRequest& reque
       result.failure = kCreatePdfFailedMessage;
       return result;
     }
+    if (!request.keepImage) std::filesystem::remove(result.png, ignored);
   }
-  if (!request.keepImage) std::filesystem::remove(result.png, ignored);
   window.FileWritten(result.pdf);
   if (request.keepImage) window.FileWritten(result.png);
   return result;

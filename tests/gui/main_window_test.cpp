@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "app/c_merido_app.h"
@@ -16,6 +19,8 @@
 #include "platform/event_pump.h"
 #include "sim/sensor_model.h"
 #include "sim/sim_serial_port.h"
+#include "support/biff_reader.h"
+#include "support/child_process.h"
 #include "support/scripted_ui.h"
 
 namespace korvin {
@@ -113,6 +118,18 @@ TEST(ComSettingsFile, WritesFourBytesAndKeepsTheRest) {
     ASSERT_TRUE(SaveComPortIndex(file, 4)) << c.name;
     EXPECT_EQ(ReadBytes(file), c.after) << c.name;
   }
+}
+
+TEST(ComSettingsFile, AFileThatCannotBeReadBackKeepsItsProfile) {
+  TempFolder folder;
+  const auto file = folder / kComSettingsFileName;
+  WriteBytes(file, {0, 0, 0, 0, 2, 0, 0, 0});
+  ASSERT_EQ(chmod(file.c_str(), 0200), 0);  // write-only
+  ASSERT_TRUE(test::GiveToChildUser(file));
+  test::ChildLimits limits;
+  limits.dropRoot = true;
+  EXPECT_EQ(test::RunInChild(limits, [&] { return SaveComPortIndex(file, 4) ? 0 : 1; }), 0);
+  EXPECT_EQ(ReadBytes(file), (Bytes{4, 0, 0, 0, 2, 0, 0, 0}));
 }
 
 TEST(ComSettingsFile, UnwritableFolderFails) {
@@ -568,6 +585,9 @@ TEST_F(MainWindowTest, RecordingEndsByTimeAndGivesTheButtonsBack) {
   EXPECT_EQ(form().record.caption, "Start recording");
   EXPECT_TRUE(form().onOff.enabled);
   EXPECT_TRUE(form().record.enabled);
+  // The recording has ended: "stop", where "running" would say rows are still being stored.
+  EXPECT_EQ(form().loggingStatus, "stop");
+  EXPECT_FALSE(form().LoggingStatusColour());
   Tick();  // tick 61 writes the sheet
   EXPECT_GT(std::filesystem::file_size(folder_ / "minute.xls"), 0u);
 }
@@ -614,6 +634,86 @@ TEST_F(MainWindowTest, PollingSwitchedOnAgainLetsAnInterruptedRecordingGoOn) {
   for (int i = 0; i < 3; ++i) Tick();
   // Recorder ticks 1 ... 5 ran before polling stopped, 6 ... 8 after: rows at 1, 4 and 7.
   EXPECT_EQ(logging_->rowCount(), 3);
+}
+
+TEST_F(MainWindowTest, EveryEndOfARecordingWritesItsRows) {
+  struct Case {
+    const char* name;
+    int ticks;  // before the recording ends; rows at 1, 4, 7, ...
+    std::function<void()> end;
+    bool stillRecording;  // the recording goes on when ticks come again
+  };
+  const auto failPolls = [this] {
+    sensor_->faults().silent = true;
+    for (int i = 0; i < kPollFailureLimit; ++i) Tick();
+    ASSERT_FALSE(dlg_->polling());
+  };
+  const Case cases[] = {
+      {"Record off, then the next tick", 7,
+       [this] {
+         dlg_->OnRecord();
+         Tick();
+       },
+       false},
+      {"Record off, then Off within the second", 7,
+       [this] {
+         dlg_->OnRecord();
+         dlg_->OnOnOff();
+       },
+       false},
+      {"record time over, then Off within the second", 60, [this] { dlg_->OnOnOff(); }, false},
+      {"polling ended by failed polls", 7, failPolls, true},
+      {"failed polls, then Disconnect", 7,
+       [&] {
+         failPolls();
+         dlg_->OnConnect();
+       },
+       false},
+      {"window closed", 7, [this] { dlg_->OnClose(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Start(0x1030);
+    Connect();
+    PollingOn();
+    AcceptRecording("0", "1", "3", "ends");
+    dlg_->OnRecord();
+    for (int tick = 0; tick < c.ticks; ++tick) Tick();
+    c.end();
+    EXPECT_EQ(logging_->active(), c.stillRecording);
+    ASSERT_GT(logging_->rowCount(), 1);
+    const test::BiffFile sheet = test::ParseBiff(ReadBytes(folder_ / "ends.xls"));
+    ASSERT_TRUE(sheet.wellFormed);
+    EXPECT_EQ(sheet.At(5, 1)->number, logging_->rowCount());
+    EXPECT_THAT(ui_.messages,
+                ::testing::Not(::testing::Contains(::testing::StartsWith("Write file error!"))));
+    ui_.messages.clear();
+    if (dlg_->connected() && !dlg_->polling()) dlg_->OnConnect();
+  }
+}
+
+TEST_F(MainWindowTest, AFailedWriteIsToldOnceItsRecorderCallReturned) {
+  Start(0x1030);
+  Connect();
+  PollingOn();
+  AcceptRecording("0", "5", "3", "blocked");
+  dlg_->OnRecord();
+  Tick();  // the first safe copy
+  // Something in the way of the file: every later write fails at the rename.
+  std::filesystem::remove(folder_ / "blocked.xls");
+  std::filesystem::create_directory(folder_ / "blocked.xls");
+  for (int tick = 2; tick <= 121; ++tick) Tick();  // safe copies fail at ticks 61 and 121
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_THAT(ui_.messages[0], ::testing::StartsWith("Write file error! blocked.xls could not be "
+                                                     "brought up to date"));
+  EXPECT_THAT(ui_.messages[0], ::testing::EndsWith("its last safe copy: 1 of 21 rows."));
+  EXPECT_TRUE(logging_->active());
+
+  dlg_->OnRecord();
+  Tick();
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_THAT(ui_.messages[1], ::testing::StartsWith("Write file error! blocked.xls could not be "
+                                                     "written"));
 }
 
 TEST_F(MainWindowTest, HelpReportsWhyTheFileDidNotOpen) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,7 @@
 #include "app/c_properties_view.h"
 #include "app/com_settings.h"
 #include "app/qt_download_page_reader.h"
+#include "app/qt_ui.h"
 #include "app/record_view.h"
 #include "gui/gui_test_support.h"
 #include "platform/clock.h"
@@ -357,6 +359,29 @@ TEST_F(ConnectViewTest, CancelDuringTheSequenceIsIgnored) {
 // ---------------------------------------------------------------------------------------------
 // The logging properties.
 
+TEST(QuestionBoxTest, EnterAnswersTheDefault) {
+  struct Case {
+    const char* name;
+    DefaultAnswer defaultAnswer;
+    QMessageBox::StandardButton button;
+    bool answer;
+  };
+  const Case cases[] = {
+      {"Yes by default", DefaultAnswer::kYes, QMessageBox::Yes, true},
+      {"No for questions that destroy data", DefaultAnswer::kNo, QMessageBox::No, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QMessageBox::StandardButton seen = QMessageBox::NoButton;
+    WhenModalOpens<QMessageBox>([&seen](QMessageBox& box) {
+      seen = box.standardButton(box.defaultButton());
+      box.defaultButton()->click();  // what Enter does
+    });
+    EXPECT_EQ(AskYesNoBox(nullptr, CRecord::kQuestionFileExists, c.defaultAnswer), c.answer);
+    EXPECT_EQ(seen, c.button);
+  }
+}
+
 TEST(RecordViewTest, ShowsTheSettingsAndClosesOnlyWhenAccepted) {
   TempFolder folder;
   RecordSettings settings;
@@ -396,14 +421,59 @@ TEST(RecordViewTest, ShowsTheSettingsAndClosesOnlyWhenAccepted) {
   EXPECT_TRUE(std::filesystem::exists(folder / "trend.xls"));
 }
 
-TEST(RecordViewTest, DescriptionIsLimitedToWhatTheFileHolds) {
-  RecordSettings settings;
+TEST(RecordViewTest, FieldsTakeWhatTheFileHolds) {
+  TempFolder folder;
+  RecordSettings settings{0, 1, 3, "", "", false};
   ScriptedUi ui;
-  CRecord record(settings, ui);
+  CRecord record(settings, ui, folder.path());
   record.Open();
   CRecordView view(record);
-  view.descriptionField()->setPlainText(QString(150, QChar('x')));
-  EXPECT_EQ(view.descriptionField()->toPlainText().size(), 99);
+  struct Case {
+    const char* name;
+    QString typed;
+    QString kept;
+  };
+  // 99 bytes of code page 936, a line break taking two ("\r\n" in the file).
+  const Case descriptions[] = {
+      {"single bytes", QString(150, QChar('x')), QString(99, QChar('x'))},
+      {"lines", QStringLiteral("ab\n").repeated(40), QStringLiteral("ab\n").repeated(24) + "ab"},
+      {"chinese", QStringLiteral("露").repeated(60), QStringLiteral("露").repeated(49)},
+  };
+  for (const Case& c : descriptions) {
+    SCOPED_TRACE(c.name);
+    view.descriptionField()->setPlainText(c.typed);
+    EXPECT_EQ(view.descriptionField()->toPlainText(), c.kept);
+  }
+  view.fileNameField()->setText(QStringLiteral("露点").repeated(5));  // 20 bytes
+  EXPECT_EQ(view.fileNameField()->text(),
+            QStringLiteral("露点").repeated(4) + QStringLiteral("露"));
+
+  // What the fields took, OK takes as well.
+  view.descriptionField()->setPlainText(QStringLiteral("ab\n").repeated(40));
+  view.show();
+  view.accept();
+  EXPECT_THAT(ui.messages, IsEmpty());
+  EXPECT_FALSE(view.isVisible());
+  EXPECT_EQ(StoredTextLength(settings.description), 24u * 4 + 2);
+  EXPECT_EQ(StoredTextLength(settings.fileName), kFileNameMaxLength - 1);
+}
+
+TEST(RecordViewTest, ShowsTheDescriptionAsItWillBeStored) {
+  TempFolder folder;
+  RecordSettings settings{0, 1, 3, "trend", "", false};
+  ScriptedUi ui;
+  CRecord record(settings, ui, folder.path());
+  record.Open();
+  CRecordView view(record);
+  view.show();
+  view.descriptionField()->setPlainText(QStringLiteral("Dryer \U0001F600"));
+  view.accept();
+  EXPECT_TRUE(view.isVisible());
+  EXPECT_THAT(ui.messages, ElementsAre(kMsgDescriptionReplaced));
+  EXPECT_EQ(view.descriptionField()->toPlainText().toStdString(), "Dryer ?");
+  view.accept();
+  EXPECT_FALSE(view.isVisible());
+  EXPECT_EQ(settings.description, "Dryer ?");
 }
 
 }  // namespace

@@ -13,8 +13,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
 
 #include "app/form_view.h"
+#include "app/report_base_folder.h"
 #include "calibration/c_calibration_data.h"
 #include "config/c_service_info.h"
 #include "support/dialog_rig.h"
@@ -35,22 +39,32 @@ W* Widget(FormView& view, size_t id) {
   return widget;
 }
 
-// The view at the size it opens with.
-void Lay(FormView& view) {
-  view.Push();
-  view.layout()->activate();
-  view.resize(view.sizeHint());
-}
+// A dialog against the virtual sensor in its view, opened and laid out at the size it opens
+// with; `prepare` changes the sensor first.
+template <typename D>
+struct Shown {
+  explicit Shown(uint16_t type, const std::filesystem::path& programFolder = {},
+                 const std::function<void(DialogRig&)>& prepare = {})
+      : rig(type) {
+    rig.environment.programFolder = programFolder;
+    if (prepare) prepare(rig);
+    view.SetUiOverride(&ui);
+    dialog.Open();
+    view.Push();
+    view.layout()->activate();
+    view.resize(view.sizeHint());
+  }
+  DialogRig rig;
+  D dialog{rig.environment};
+  FormView view{dialog, nullptr};
+  test::ScriptedUi ui;
+};
 
 TEST(ServiceInfoView, ReadOnlyWidgetsMirrorTheForm) {
-  DialogRig rig(0x1030);
-  rig.state().filterGrade = 6;
-  CServiceInfo dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CServiceInfo> s(0x1030, {}, [](DialogRig& rig) { rig.state().filterGrade = 6; });
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   EXPECT_EQ(view.windowTitle(), "Sensor information");
   EXPECT_EQ(Widget<QLineEdit>(view, I::kFilterGrade)->text(), "6");
@@ -70,14 +84,10 @@ TEST(ServiceInfoView, ReadOnlyWidgetsMirrorTheForm) {
 
 TEST(ServiceInfoView, PrintToPdfHoldsTheGrabbedWindow) {
   test::ScratchFolder scratch("korvin-view-report");
-  DialogRig rig(0x1030);
-  rig.environment.programFolder = scratch.path();
-  CServiceInfo dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CServiceInfo> s(0x1030, scratch.path());
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   Widget<QPushButton>(view, I::kPrintToPdf)->click();
   EXPECT_TRUE(ui.messages.empty());
@@ -116,14 +126,10 @@ QGroupBox* BoxAround(QWidget* widget) {
 
 TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
   test::ScratchFolder scratch("korvin-view-report");
-  DialogRig rig(0x1030);
-  rig.environment.programFolder = scratch.path();
-  CCalibrationData dialog(rig.environment);
-  FormView view(dialog, nullptr);
-  test::ScriptedUi ui;
-  view.SetUiOverride(&ui);
-  dialog.Open();
-  Lay(view);
+  Shown<CCalibrationData> s(0x1030, scratch.path());
+  FormView& view = s.view;
+  DialogRig& rig = s.rig;
+  test::ScriptedUi& ui = s.ui;
 
   using C = CCalibrationData;
   EXPECT_EQ(view.windowTitle(), "Calibration data");
@@ -155,7 +161,25 @@ TEST(CalibrationDataView, TablesAndNestedBoxesMirrorTheForm) {
   EXPECT_DOUBLE_EQ(info->height, view.height());
 
   Widget<QPushButton>(view, C::kExit)->click();
-  EXPECT_EQ(dialog.end(), DialogEnd::kClosed);
+  EXPECT_EQ(s.dialog.end(), DialogEnd::kClosed);
+}
+
+// korvin and korvin-cli decide the same way: the program's folder while it is writable, else
+// the user's data folder named after the application.
+TEST(ReportBaseFolder, FallsBackToTheUsersDataFolder) {
+  test::ScratchFolder scratch("korvin-view-report");
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString((scratch / "share").string()));
+  std::ofstream(scratch / "plain") << "x";
+  EXPECT_EQ(ReportBaseFolderAtStartUp(scratch.path()), scratch.path());
+  const std::filesystem::path fallback = ReportBaseFolderAtStartUp(scratch / "plain" / "bin");
+  EXPECT_EQ(fallback, scratch / "share" / "KORVIN");
+  EXPECT_TRUE(std::filesystem::is_directory(fallback));
+  if (saved.isNull()) {
+    qunsetenv("XDG_DATA_HOME");
+  } else {
+    qputenv("XDG_DATA_HOME", saved);
+  }
 }
 
 }  // namespace

@@ -45,8 +45,9 @@ class Recorder : public ::testing::Test {
       rowTicks_.push_back(tick_);
       rows_.push_back(row);
     });
-    logging_.SetFileCallback([this](const std::filesystem::path& path, bool ok, bool final) {
-      files_.push_back({path.filename().string(), ok, final, tick_});
+    logging_.SetFileCallback([this](const FileWrite& write) {
+      files_.push_back({write.path.filename().string(), write.ok, write.final, tick_});
+      writes_.push_back(write);
     });
   }
 
@@ -85,6 +86,7 @@ class Recorder : public ::testing::Test {
   std::vector<int> rowTicks_;
   std::vector<RecordedRow> rows_;
   std::vector<FileEvent> files_;
+  std::vector<FileWrite> writes_;
 };
 
 class RecorderFinalWriteOnly : public Recorder {
@@ -285,6 +287,30 @@ TEST_F(RecorderFinalWriteOnly, FinishWritesAtOnce) {
   EXPECT_EQ(Sheet().At(5, 1)->number, 2);
 }
 
+TEST_F(RecorderFinalWriteOnly, SaveNowWritesWhatTheLastTickLeft) {
+  logging_.SaveNow();  // idle: nothing to write
+  EXPECT_TRUE(files_.empty());
+
+  ASSERT_TRUE(logging_.Start(Settings(1, 0, 3), kCelsiusUnits));
+  for (int i = 0; i < 4; ++i) Tick();  // rows at 1 and 4
+  logging_.SaveNow();                  // running: a safe copy, the recording goes on
+  ASSERT_EQ(files_.size(), 1u);
+  EXPECT_FALSE(files_[0].final);
+  EXPECT_EQ(Sheet().At(5, 1)->number, 2);
+  EXPECT_EQ(logging_.rowsInFile(), 2);
+  EXPECT_EQ(logging_.state(), CLogging::State::kRecording);
+  logging_.SaveNow();  // no new row since: nothing written
+  EXPECT_EQ(files_.size(), 1u);
+
+  for (int i = 0; i < 3; ++i) Tick();  // row at 7
+  logging_.Stop();
+  logging_.SaveNow();  // stopped: the final file now, not at the next tick
+  ASSERT_EQ(files_.size(), 2u);
+  EXPECT_TRUE(files_[1].final && files_[1].ok);
+  EXPECT_EQ(logging_.state(), CLogging::State::kIdle);
+  EXPECT_EQ(Sheet().At(5, 1)->number, 3);
+}
+
 TEST(RecorderLifetime, WritesAPendingRecordingWhenDestroyed) {
   TempFolder folder;
   int calls = 0;
@@ -293,7 +319,7 @@ TEST(RecorderLifetime, WritesAPendingRecordingWhenDestroyed) {
     options.folder = folder.path();
     options.checkpointTicks = 0;
     CLogging logging(options);
-    logging.SetFileCallback([&calls](const std::filesystem::path&, bool, bool) { ++calls; });
+    logging.SetFileCallback([&calls](const FileWrite&) { ++calls; });
     ASSERT_TRUE(logging.Start(Settings(1, 0, 3), kCelsiusUnits));
     for (int tick = 1; tick <= 4; ++tick) logging.Tick(ValuesAt(tick));
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/scripted_ui.h"
 #include "test_files.h"
 
@@ -91,6 +93,39 @@ TEST_F(LoggingProperties, OkCreatesTheEmptySheetAndTheSettingsFile) {
   EXPECT_TRUE(again.form().average);
 }
 
+TEST_F(LoggingProperties, TextsOutsideCodePage936) {
+  // A name the settings file cannot hold creates nothing.
+  Fill("0", "1", "3", "\xF0\x9F\x98\x80x");
+  EXPECT_FALSE(dialog_.OnOk());
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{FileNameCodePageMessage("\xF0\x9F\x98\x80")});
+  EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));
+
+  // A description has what the code page cannot hold replaced, shown, and taken at the next OK.
+  ui_.messages.clear();
+  Fill("0", "1", "3", "test", "Dryer \xF0\x9F\x98\x80 ℃");
+  EXPECT_FALSE(dialog_.OnOk());
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{kMsgDescriptionReplaced});
+  EXPECT_EQ(dialog_.form().description, "Dryer ? ℃");
+  EXPECT_EQ(settings_, RecordSettings{});
+  EXPECT_TRUE(dialog_.OnOk());
+  EXPECT_EQ(settings_.description, "Dryer ? ℃");
+  RecordSettings stored;
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, stored));
+  EXPECT_EQ(stored.description, "Dryer ? ℃");
+}
+
+TEST_F(LoggingProperties, OkKeepsTheBytesBehindTheLoadedTexts) {
+  RecordSettings loaded{0, 1, 3, "test", "", false};
+  RecordSettingsImage image = EncodeRecordSettings(loaded);
+  std::memcpy(&image[12 + 5], "TAIL", 4);
+  std::memcpy(&image[32 + 1], "MORE", 4);
+  WriteBytes(folder_ / kRecordSettingsFileName, Bytes(image.begin(), image.end()));
+  ASSERT_TRUE(LoadRecordSettings(folder_ / kRecordSettingsFileName, settings_));
+  dialog_.Open();
+  ASSERT_TRUE(dialog_.OnOk());
+  EXPECT_EQ(ReadBytes(folder_ / kRecordSettingsFileName), Bytes(image.begin(), image.end()));
+}
+
 TEST_F(LoggingProperties, AsksBeforeReplacingAnExistingSheet) {
   const Bytes old = {1, 2, 3};
   WriteBytes(folder_ / "test.xls", old);
@@ -99,6 +134,8 @@ TEST_F(LoggingProperties, AsksBeforeReplacingAnExistingSheet) {
   ui_.answers = {false};
   EXPECT_FALSE(dialog_.OnOk());
   EXPECT_EQ(ui_.questions, std::vector<std::string>{CRecord::kQuestionFileExists});
+  // Yes replaces the file: Enter must not answer it.
+  EXPECT_EQ(ui_.defaultNoQuestions, std::vector<std::string>{CRecord::kQuestionFileExists});
   EXPECT_EQ(ReadBytes(folder_ / "test.xls"), old);
   EXPECT_EQ(settings_, RecordSettings{});
   EXPECT_FALSE(std::filesystem::exists(folder_ / kRecordSettingsFileName));

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace korvin::test {
 namespace {
 
@@ -34,6 +36,33 @@ TEST(Cp936, ConvertsFromUtf8AndSubstitutesWhatItCannotHold) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Utf8ToCp936(c.utf8), c.cp936);
+  }
+}
+
+TEST(Cp936, FindsWhatTheCodePageCannotHold) {
+  struct Case {
+    const char* name;
+    std::string utf8;
+    std::optional<size_t> outside;
+    std::string replaced;
+    std::string character;  // Utf8CharacterAt the offset found
+  };
+  const Case cases[] = {
+      {"ascii", "test 1", std::nullopt, "test 1", ""},
+      {"chinese and degree signs", "露点 ℃ °F", std::nullopt, "露点 ℃ °F", ""},
+      {"emoji", "\xF0\x9F\x98\x80x", 0, "?x", "\xF0\x9F\x98\x80"},
+      {"after other text", "ab\xF0\x9F\x98\x81", 2, "ab?", "\xF0\x9F\x98\x81"},
+      {"invalid byte", "a\xFF", 1, "a?", ""},
+      {"cut-off sequence", "ab\xE2\x84", 2, "ab?", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<size_t> outside = FirstCharacterOutsideCp936(c.utf8);
+    EXPECT_EQ(outside, c.outside);
+    EXPECT_EQ(ReplaceOutsideCp936(c.utf8), c.replaced);
+    if (outside) {
+      EXPECT_EQ(Utf8CharacterAt(c.utf8, *outside), c.character);
+    }
   }
 }
 

@@ -1,7 +1,12 @@
 #include "recording/record_settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstring>
+#include <functional>
+
+#include "support/child_process.h"
 #include "test_files.h"
 
 namespace korvin::test {
@@ -106,6 +111,68 @@ TEST(RecordSettingsFile, SavingKeepsTheTailOfALongerFile) {
   EXPECT_EQ(Bytes(now.begin() + 136, now.end()), Bytes(14, 0xAA));
 }
 
+TEST(RecordSettingsFile, BytesBehindTheTextsGoBackOutAsTheyCame) {
+  // A file whose text fields hold more behind their terminators, as a buffer that once held a
+  // longer text leaves them.
+  Bytes file(kRecordSettingsSize, 0);
+  file[0] = 1;
+  file[8] = 5;
+  const std::string name = std::string("ab\0", 3) + "OLDNAME-TAIL";
+  const std::string description = std::string("d\0", 2) + std::string(60, 'Q');
+  std::memcpy(&file[12], name.data(), name.size());
+  std::memcpy(&file[32], description.data(), description.size());
+  file[132] = 1;
+
+  struct Case {
+    const char* name;
+    std::function<void(RecordSettings&)> change;
+    std::function<void(Bytes&)> expect;  // from the loaded bytes to the saved ones
+  };
+  const Case cases[] = {
+      {"nothing changed", [](RecordSettings&) {}, [](Bytes&) {}},
+      {"shorter name: only its bytes and terminator change",
+       [](RecordSettings& s) { s.fileName = "x"; },
+       [](Bytes& b) {
+         b[12] = 'x';
+         b[13] = 0;
+       }},
+      {"longer description writes over the tail",
+       [](RecordSettings& s) { s.description = "dryer"; },
+       [](Bytes& b) { std::memcpy(&b[32], "dryer", 6); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const auto path = folder / kRecordSettingsFileName;
+    WriteBytes(path, file);
+    RecordSettings settings;
+    ASSERT_TRUE(LoadRecordSettings(path, settings));
+    EXPECT_EQ(settings.fileName, "ab");
+    EXPECT_EQ(settings.description, "d");
+    c.change(settings);
+    ASSERT_TRUE(SaveRecordSettings(path, settings));
+    Bytes expected = file;
+    c.expect(expected);
+    EXPECT_EQ(ReadBytes(path), expected);
+  }
+}
+
+TEST(RecordSettingsFile, SavingNeverCutsAFileItCannotReadBack) {
+  TempFolder folder;
+  const auto path = folder / kRecordSettingsFileName;
+  WriteBytes(path, Bytes(150, 0xAA));
+  ASSERT_EQ(chmod(path.c_str(), 0200), 0);  // write-only
+  ASSERT_TRUE(GiveToChildUser(path));
+  ChildLimits limits;
+  limits.dropRoot = true;
+  EXPECT_EQ(RunInChild(limits, [&] { return SaveRecordSettings(path, Sample()) ? 0 : 1; }), 0);
+  const Bytes now = ReadBytes(path);
+  ASSERT_EQ(now.size(), 150u);
+  const RecordSettingsImage image = EncodeRecordSettings(Sample());
+  EXPECT_EQ(Bytes(now.begin(), now.begin() + 136), Bytes(image.begin(), image.end()));
+  EXPECT_EQ(Bytes(now.begin() + 136, now.end()), Bytes(14, 0xAA));
+}
+
 TEST(RecordSettingsFile, SavingFailsWhereNoFileCanBe) {
   TempFolder folder;
   EXPECT_FALSE(SaveRecordSettings(folder / "missing" / kRecordSettingsFileName, Sample()));
@@ -142,8 +209,21 @@ TEST(RecordSettingsChecks, ReportTheFirstFailureInOrder) {
        kMsgFileNameTooLong},
       {"10 Chinese characters are 20 bytes",
        [](RecordSettings& s) { s.fileName = "露点露点露点露点露点"; }, kMsgFileNameTooLong},
+      {"chinese name", [](RecordSettings& s) { s.fileName = "露点"; }, std::nullopt},
+      {"name outside code page 936", [](RecordSettings& s) { s.fileName = "\xF0\x9F\x98\x80x"; },
+       FileNameCodePageMessage("\xF0\x9F\x98\x80")},
+      {"name that is no UTF-8", [](RecordSettings& s) { s.fileName = "a\xE9"; },
+       kMsgFileNameNotText},
+      {"name with a tab", [](RecordSettings& s) { s.fileName = "a\tb"; }, kMsgFileNameCharacters},
       {"99-character description", [](RecordSettings& s) { s.description = std::string(99, 'd'); },
        std::nullopt},
+      {"description outside code page 936 is no reason to refuse",
+       [](RecordSettings& s) { s.description = "\xF0\x9F\x98\x80"; }, std::nullopt},
+      {"line breaks take two bytes",
+       [](RecordSettings& s) {
+         s.description = std::string(49, 'd') + "\r\n" + std::string(49, 'd');
+       },
+       kMsgDescriptionTooLong},
       {"100-character description",
        [](RecordSettings& s) { s.description = std::string(100, 'd'); }, kMsgDescriptionTooLong},
       // At most 16374 rows fit below the header: 13 h 38 min at 3 s gives 16360, 13 h 39 min
@@ -162,6 +242,40 @@ TEST(RecordSettingsChecks, ReportTheFirstFailureInOrder) {
     RecordSettings s = Sample();
     c.change(s);
     EXPECT_EQ(CheckRecordSettings(s), c.message);
+  }
+  // Every character the other platform cannot take in a file name.
+  for (const char reserved : std::string("<>:\"|?*")) {
+    SCOPED_TRACE(reserved);
+    RecordSettings s = Sample();
+    s.fileName = std::string("run") + reserved;
+    EXPECT_EQ(CheckRecordSettings(s), kMsgFileNameCharacters);
+  }
+}
+
+TEST(RecordSettingsChecks, StoredTextsFitByTheirBytes) {
+  struct Case {
+    std::string text;
+    size_t maxBytes;
+    std::string fitted;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc"},
+      {"abcd", 3, "abc"},
+      {"露点", 3, "露"},   // two bytes each
+      {"a\r\nb", 2, "a"},  // the line break stays whole
+      {"a\r\nb", 3, "a\r\n"},
+      {"\xF0\x9F\x98\x80"
+       "ab",
+       2,
+       "\xF0\x9F\x98\x80"
+       "a"},  // stored as one "?"
+      {"", 5, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string fitted = FitStoredText(c.text, c.maxBytes);
+    EXPECT_EQ(fitted, c.fitted);
+    EXPECT_LE(StoredTextLength(fitted), c.maxBytes);
   }
 }
 

@@ -13,10 +13,13 @@ namespace {
 using miniexcel::excelSheet;
 
 const Bytes kBof = {0x09, 0x00, 0x04, 0x00, 0x02, 0x00, 0x10, 0x00};
+// Code page 936 (0x03A8), so that readers decode the description as it was typed.
+const Bytes kCodepage = {0x42, 0x00, 0x02, 0x00, 0xA8, 0x03};
 const Bytes kEof = {0x0A, 0x00, 0x00, 0x00};
 
 Bytes Framed(const Bytes& records) {
   Bytes bytes = kBof;
+  bytes.insert(bytes.end(), kCodepage.begin(), kCodepage.end());
   bytes.insert(bytes.end(), records.begin(), records.end());
   bytes.insert(bytes.end(), kEof.begin(), kEof.end());
   return bytes;
@@ -91,6 +94,7 @@ TEST(SpreadsheetWriter, WritesGoldenBytes) {
     c.fill(sheet);
     EXPECT_EQ(WriteSheet(sheet), c.expected);
   }
+  EXPECT_EQ(Framed({}).size(), 18u);
 }
 
 TEST(SpreadsheetWriter, OrdersNumbersThenTextsEachRowMajor) {

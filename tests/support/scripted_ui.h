@@ -13,11 +13,16 @@ class ScriptedUi : public Ui {
  public:
   void Message(const std::string& text) override { messages.push_back(text); }
   bool AskYesNo(const std::string& text) override { return Answer(text); }
+  bool AskYesNoDefaultNo(const std::string& text) override {
+    defaultNoQuestions.push_back(text);
+    return Answer(text);
+  }
   bool AskOkCancel(const std::string& text) override { return Answer(text); }
   void Refresh() override { ++refreshes; }
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
+  std::vector<std::string> defaultNoQuestions;  // those asked with No as the default
   std::deque<bool> answers;
   int refreshes = 0;
 

@@ -8,6 +8,7 @@ namespace miniexcel {
 namespace {
 
 constexpr size_t kBofDataSize = 4;
+constexpr size_t kCodepageDataSize = 2;
 constexpr size_t kNumberDataSize = kCellHeaderSize + sizeof(double);
 constexpr size_t kLabelFixedSize = kCellHeaderSize + 1;
 constexpr unsigned char kCp936LeadFirst = 0x81;
@@ -66,6 +67,13 @@ bool WriteBof(std::FILE* file) {
   PutRecordHeader(bytes.data(), kRecordBof, kBofDataSize);
   PutU16(bytes.data() + kRecordHeaderSize, kBiffVersion);
   PutU16(bytes.data() + kRecordHeaderSize + 2, kDocumentWorksheet);
+  return Put(file, bytes.data(), bytes.size());
+}
+
+bool WriteCodepage(std::FILE* file) {
+  std::array<uint8_t, kRecordHeaderSize + kCodepageDataSize> bytes;
+  PutRecordHeader(bytes.data(), kRecordCodepage, kCodepageDataSize);
+  PutU16(bytes.data() + kRecordHeaderSize, kCodePage936);
   return Put(file, bytes.data(), bytes.size());
 }
 

@@ -43,7 +43,7 @@ bool excelSheet::WriteCellsOfKind(std::FILE* file, CellKind kind) {
 }
 
 bool excelSheet::WriteRecords(std::FILE* file) {
-  return WriteBof(file) && WriteCellsOfKind(file, CellKind::kNumber) &&
+  return WriteBof(file) && WriteCodepage(file) && WriteCellsOfKind(file, CellKind::kNumber) &&
          WriteCellsOfKind(file, CellKind::kText) && WriteEof(file);
 }
 

@@ -58,8 +58,8 @@ class excelSheet {
   // but never reach the file.
   excelCell& Cell(size_t row, size_t column);
 
-  // Writes BOF, every number cell, every text cell (each group in row-major order), EOF, and
-  // closes `file` in every case. True when every byte was written and the close succeeded.
+  // Writes BOF, CODEPAGE, every number cell, every text cell (each group in row-major order), EOF,
+  // and closes `file` in every case. True when every byte was written and the close succeeded.
   bool Write(std::FILE* file);
   // The same records without closing, for callers that flush and sync before closing.
   bool WriteRecords(std::FILE* file);
