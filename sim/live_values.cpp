@@ -317,6 +317,9 @@ bool CalibratePressureSpanPoint(SensorState& state, double seconds, double refer
 
 double AnalogueOutputCurrent(const SensorState& state, const Readings& readings) {
   if (state.testCurrentActive) return state.testCurrent;
+  if (state.dacOverride) {
+    return std::min(state.dacValue * state.dacMilliampsPerCount, kAnalogueMaxMa);
+  }
   const double span = static_cast<double>(state.valueAt20mA) - state.valueAt4mA;
   if (span == 0.0) return kAnalogueLowMa;
   const double ma =

@@ -61,7 +61,8 @@ bool CalibrateDewPointOffset(SensorState& state, double seconds, double referenc
 bool CalibratePressureZeroPoint(SensorState& state, double seconds);
 bool CalibratePressureSpanPoint(SensorState& state, double seconds, double referenceBarg);
 
-// The current the analogue output drives now, mA.
+// The current the analogue output drives now, mA: a test current or a forced DAC value while
+// one is set, otherwise the alternative value on the 4 ... 20 mA scale.
 double AnalogueOutputCurrent(const SensorState& state, const Readings& readings);
 
 }  // namespace korvin::sim

@@ -429,7 +429,8 @@ const Row kHandlers[] = {
      [](Call& c) { return WriteFloats10(c, c.s.userCalibration.reference); }},
     {"ReadUserCalibrationCoefficients",
      [](Call& c) {
-       if (c.Byte(0) >= UserSegments(c.s)) return kDeviceErrorParameter;
+       // Every stretch has its storage and can be read; only writes stop at the maximum.
+       if (c.Byte(0) >= kUserCalibrationSegments) return kDeviceErrorParameter;
        c.w.Pair(c.s.userCalibration.coefficients[c.Byte(0)]);
        return kOk;
      }},

@@ -170,6 +170,7 @@ void FillAnalogueCalibration(SensorState& s, const DeviceTypeRow& row) {
   PutFloat(r + analogue::kCurrent2, kCurrentAtDac1 * row.dacPoint2 / row.dacPoint1);
   PutFloat(r + analogue::kDac1, row.dacPoint1);
   PutFloat(r + analogue::kDac2, row.dacPoint2);
+  s.dacMilliampsPerCount = static_cast<double>(kCurrentAtDac1) / row.dacPoint1;
 }
 
 void FillModbusSettings(SensorState& s) {

@@ -55,6 +55,9 @@ struct FaultSettings {
   int shortBy = 0;          // bytes cut from the end of every reply
   int trailingGarbage = 0;  // bytes appended to every reply
   bool echo = false;        // the RS-485 adapter hears its own request (applied by the line)
+  // With the echo: how long before the last byte has left the wire the adapter reports the
+  // send done (USB adapters hold bytes of their own), so the echo of the rest comes late.
+  int64_t drainEarlyUs = 16'000;
 };
 
 // A reply on the wire: chunks of bytes, each starting delayUs after the previous chunk's last

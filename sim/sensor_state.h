@@ -222,6 +222,9 @@ struct SensorState {
   bool testCurrentActive = false;
   uint16_t dacValue = 0;
   bool dacOverride = false;
+  // The output stage of the analogue output: the current per DAC count while a DAC value is
+  // forced (the meter's reading during an analogue calibration).
+  double dacMilliampsPerCount = 0.0;
 
   CoefficientPair pressureCoefficients;
   std::array<uint8_t, kPressureDataSize> pressureData{};

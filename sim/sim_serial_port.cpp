@@ -20,7 +20,11 @@ SimSerialPort::SimSerialPort(SensorModel& model, Clock& clock) : model_(model), 
 
 bool SimSerialPort::Open(const std::string& device, const LineSettings& settings) {
   if (open_) Close();
-  if (openFails_ || (openFailsAtBaud_ != 0 && settings.baud == openFailsAtBaud_)) return false;
+  if (openFails_ || (openFailsAtBaud_ != 0 && settings.baud == openFailsAtBaud_)) {
+    openError_ = {openFailure_, 0};
+    return false;
+  }
+  openError_ = {};
   open_ = true;
   device_ = device;
   settings_ = settings;
@@ -38,6 +42,10 @@ void SimSerialPort::Close() {
   transmit_.clear();
   receive_.clear();
   open_ = false;
+}
+
+int64_t SimSerialPort::DrainEarlyUs() const {
+  return model_.faults().echo ? model_.faults().drainEarlyUs : 0;
 }
 
 int SimSerialPort::SensorBaud() const {
@@ -109,7 +117,7 @@ int SimSerialPort::BytesInReceiveQueue() {
 int SimSerialPort::BytesInTransmitQueue() {
   if (!open_) return -1;
   Update();
-  const int64_t now = clock_.NowUs();
+  const int64_t now = clock_.NowUs() + DrainEarlyUs();
   size_t pending = 0;
   for (const Burst& burst : transmit_) {
     size_t sent = 0;
@@ -138,7 +146,8 @@ bool SimSerialPort::WaitTransmitted(Clock& clock, int64_t timeoutUs) {
   if (!open_) return false;
   Update();
   if (transmit_.empty()) return true;
-  const int64_t wait = transmit_.back().EndUs() - clock.NowUs();
+  const int64_t wait = transmit_.back().EndUs() - DrainEarlyUs() - clock.NowUs();
+  if (wait <= 0) return true;
   if (wait > timeoutUs) {
     clock.SleepUs(timeoutUs);
     return false;

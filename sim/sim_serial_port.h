@@ -25,8 +25,12 @@ namespace korvin::sim {
 //   request's last byte, plus any fault delays; its bytes arrive one by one at the byte time.
 //   BytesInReceiveQueue() and Read() see only bytes whose arrival time is <= now;
 //   PurgeReceive() drops only those (later bytes are still on the wire).
-// - With the echo fault each request byte also arrives in the receive queue as it is sent.
-// - WaitTransmitted(clock, t) sleeps the clock exactly until the last queued byte has left.
+// - With the echo fault each request byte also arrives in the receive queue as it is sent. The
+//   line then behaves like a USB RS-485 adapter, which reports its transmit queue empty while
+//   the last bytes are still on their way: BytesInTransmitQueue() and WaitTransmitted() count
+//   the fault's drainEarlyUs less, so the echo of those bytes arrives after the tool's drain.
+// - WaitTransmitted(clock, t) sleeps the clock exactly until the last queued byte has left (or
+//   is reported gone).
 // - WaitReadable(t): true at once when a byte is readable; else, if the next byte arrives
 //   within t, sleeps the clock exactly to its arrival and returns true; else sleeps t, false.
 // - The sensor hears the line at the opened speed and framing; it ignores frames at a speed it
@@ -38,6 +42,7 @@ class SimSerialPort final : public SerialPort {
   bool Open(const std::string& device, const LineSettings& settings) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  PortOpenError LastOpenError() const override { return openError_; }
 
   bool PurgeReceive() override;
   bool PurgeTransmit() override;
@@ -54,8 +59,11 @@ class SimSerialPort final : public SerialPort {
   void SetRts(bool on) override { rts_ = on; }
   int Baud() const override { return open_ ? settings_.baud : 0; }
 
-  // "Port missing": Open() fails while set.
-  void SetOpenFails(bool fails) { openFails_ = fails; }
+  // Open() fails while set, for the reason given ("port missing" unless told otherwise).
+  void SetOpenFails(bool fails, PortOpenFailure why = PortOpenFailure::kNotFound) {
+    openFails_ = fails;
+    openFailure_ = why;
+  }
   // Open() fails at this line speed only (0: at none), as a driver that refuses one speed.
   void SetOpenFailsAtBaud(int baud) { openFailsAtBaud_ = baud; }
   // Close() leaves the port open while set, as a driver that does not let go of it.
@@ -97,6 +105,8 @@ class SimSerialPort final : public SerialPort {
   void ScheduleReply(const Reply& reply, int64_t requestEndUs, int baud);
   size_t ArrivedCount() const;
   int SensorBaud() const;
+  // How much earlier than the wire the transmit queue reports itself empty.
+  int64_t DrainEarlyUs() const;
 
   SensorModel& model_;
   Clock& clock_;
@@ -104,6 +114,8 @@ class SimSerialPort final : public SerialPort {
   bool openFails_ = false;
   int openFailsAtBaud_ = 0;
   bool closeFails_ = false;
+  PortOpenFailure openFailure_ = PortOpenFailure::kNotFound;
+  PortOpenError openError_;
   bool dtr_ = false;
   bool rts_ = false;
   std::string device_;

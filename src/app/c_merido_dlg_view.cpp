@@ -349,10 +349,14 @@ void CMeridoDlgView::CloseWindow() {
 }
 
 void CMeridoDlgView::Message(const std::string& text) {
+  MessageWithDetail(text, {});
+}
+
+void CMeridoDlgView::MessageWithDetail(const std::string& text, const std::string& detail) {
   // The window is going away; nobody is left to read the message.
   if (pump_.quitRequested()) return;
-  if (uiOverride_ != nullptr) return uiOverride_->Message(text);
-  ShowMessageBox(this, text);
+  if (uiOverride_ != nullptr) return uiOverride_->MessageWithDetail(text, detail);
+  ShowMessageBox(this, text, detail);
 }
 
 bool CMeridoDlgView::AskYesNo(const std::string& text) {

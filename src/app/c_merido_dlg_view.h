@@ -99,6 +99,7 @@ class CMeridoDlgView final : public QDialog, public MainWindowHost, public Ui {
 
   // Ui
   void Message(const std::string& text) override;
+  void MessageWithDetail(const std::string& text, const std::string& detail) override;
   bool AskYesNo(const std::string& text) override;
   bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;

@@ -144,7 +144,8 @@ void FormView::Build() {
     QGridLayout* grid = grids.at(c.group);
     int& next = nextRow[c.group];
     const int row = c.row >= 0 ? c.row : next;
-    next = std::max(next, row + 1);
+    const int rowSpan = std::max(c.rowSpan, 1);
+    next = std::max(next, row + rowSpan);
     // A row of buttons stands at the right, after a stretching empty column.
     const int column = onlyButtons[c.group] ? c.column + 1 : c.column;
     if (onlyButtons[c.group]) grid->setColumnStretch(0, 1);
@@ -164,15 +165,15 @@ void FormView::Build() {
       labels_[id] = label;
       auto* unit = new QLabel(this);
       units_[id] = unit;
-      grid->addWidget(label, row, column);
-      grid->addWidget(widget, row, column + 1, 1, c.columnSpan);
-      grid->addWidget(unit, row, column + 1 + c.columnSpan);
+      grid->addWidget(label, row, column, rowSpan, 1);
+      grid->addWidget(widget, row, column + 1, rowSpan, c.columnSpan);
+      grid->addWidget(unit, row, column + 1 + c.columnSpan, rowSpan, 1);
     } else {
-      grid->addWidget(widget, row, column, 1, c.columnSpan, cellAlignment);
+      grid->addWidget(widget, row, column, rowSpan, c.columnSpan, cellAlignment);
       if (c.kind == ControlKind::kField && c.Has(control::kCell) && !c.unit.empty()) {
         auto* unit = new QLabel(this);
         units_[id] = unit;
-        grid->addWidget(unit, row, column + c.columnSpan);
+        grid->addWidget(unit, row, column + c.columnSpan, rowSpan, 1);
       }
     }
   }
@@ -346,9 +347,14 @@ void FormView::Push() {
       }
       case ControlKind::kProgress: {
         auto* bar = static_cast<QProgressBar*>(widget);
-        bar->setRange(0, std::max(s.progressMax, 0));
-        bar->setValue(s.progress);
-        if (!s.text.empty()) bar->setFormat(Text(s.text));
+        // Without a maximum the bar stands empty and silent: Qt's range 0...0 would animate it as
+        // "busy" while nothing runs.
+        const bool running = s.progressMax > 0;
+        bar->setRange(0, running ? s.progressMax : 1);
+        bar->setValue(running ? s.progress : 0);
+        bar->setFormat(!s.text.empty() ? Text(s.text)
+                       : running       ? QStringLiteral("%p%")
+                                       : QString());
         break;
       }
       case ControlKind::kPicture: {
@@ -476,6 +482,13 @@ void FormView::Message(const std::string& text) {
   ShowMessageBox(MessageParent(), text);
 }
 
+void FormView::MessageWithDetail(const std::string& text, const std::string& detail) {
+  if (Quitting()) return;
+  Push();
+  if (uiOverride_ != nullptr) return uiOverride_->MessageWithDetail(text, detail);
+  ShowMessageBox(MessageParent(), text, detail);
+}
+
 bool FormView::AskYesNo(const std::string& text) {
   if (Quitting()) return false;
   Push();
@@ -488,6 +501,13 @@ bool FormView::AskYesNoDefaultNo(const std::string& text) {
   Push();
   if (uiOverride_ != nullptr) return uiOverride_->AskYesNoDefaultNo(text);
   return AskYesNoBox(MessageParent(), text, DefaultAnswer::kNo);
+}
+
+bool FormView::AskYesNoCaptioned(const std::string& text, const std::string& caption) {
+  if (Quitting()) return false;
+  Push();
+  if (uiOverride_ != nullptr) return uiOverride_->AskYesNo(text);
+  return AskYesNoBox(MessageParent(), text, DefaultAnswer::kYes, caption.c_str());
 }
 
 bool FormView::AskOkCancel(const std::string& text) {

@@ -44,9 +44,11 @@ class FormView final : public QDialog, public DialogHost {
 
   // DialogHost
   void Message(const std::string& text) override;
+  void MessageWithDetail(const std::string& text, const std::string& detail) override;
   bool AskYesNo(const std::string& text) override;
   bool AskYesNoDefaultNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
+  bool AskYesNoCaptioned(const std::string& text, const std::string& caption) override;
   void Refresh() override;
   void RunChild(TaskDialog& child) override;
   void StartTimer(int timerId, int periodMs) override;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "cli/cli_connection.h"
 #include "cli/dialog_command.h"
 #include "cli/identity_lines.h"
 #include "cli/stop_signals.h"
@@ -168,24 +169,15 @@ class StreamUi final : public Ui {
  public:
   explicit StreamUi(std::ostream& err) : err_(err) {}
   void Message(const std::string& text) override { err_ << text << '\n'; }
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    err_ << text << '\n' << detail << '\n';
+  }
   bool AskYesNo(const std::string&) override { return true; }
   bool AskOkCancel(const std::string&) override { return true; }
 
  private:
   std::ostream& err_;
 };
-
-struct Line {
-  SteadyClock clock;
-  sim::SensorLine sensor;
-};
-
-std::unique_ptr<Line> MakeLine(const Options& o) {
-  auto line = std::make_unique<Line>();
-  line->sensor = sim::OpenSensorLine(
-      o.simulate ? std::optional<uint16_t>(o.simulatedType) : std::nullopt, line->clock);
-  return line;
-}
 
 std::string WatchLine(const OnlinePoller& poller, const DeviceRecord& record) {
   const auto& rows = poller.rows();
@@ -232,7 +224,7 @@ std::string RowLine(const RecordedRow& row) {
 
 // Polls once a second and hands every poll to the recorder until the record time is over, the
 // link fails or a stop signal comes; what was recorded is written in every case.
-int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& record, Ui& ui,
+int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord& record, Ui& ui,
            std::ostream& out, std::ostream& err) {
   CLogging logging;
   logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
@@ -251,7 +243,7 @@ int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& 
   }
   OnlinePoller poller(link.context(), record, ui);
   poller.SwitchOn();
-  Ticker ticker(line.clock);
+  Ticker ticker(clock);
   const char* endedBy = nullptr;
   for (;;) {
     if (!ticker.Wait()) {
@@ -278,11 +270,11 @@ int Record(const Options& options, Line& line, ServiceLink& link, DeviceRecord& 
 }
 
 // Prints the online values once a second; a failed poll prints as such.
-int Watch(const Options& options, Line& line, ServiceLink& link, DeviceRecord& record, Ui& ui,
+int Watch(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord& record, Ui& ui,
           std::ostream& out) {
   OnlinePoller poller(link.context(), record, ui);
   poller.SwitchOn();
-  Ticker ticker(line.clock);
+  Ticker ticker(clock);
   for (int i = 0; i < options.count; ++i) {
     if (!ticker.Wait()) break;  // the status comes from the signal
     switch (poller.Poll()) {
@@ -333,17 +325,13 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
   }
 
-  std::unique_ptr<Line> line = MakeLine(*options);
-  NullEventPump pump;
-  ServiceLink link(*line->sensor.port, line->clock, pump, &ResolvePortName);
   StreamUi ui(err);
-
-  CConnect connect(link, ui);
-  connect.Open(ConnectMode::kConnect, options->port);
-  connect.OnTimer();
-  if (connect.result() == 0) return kExitFailure;
-  DeviceRecord record;
-  CopyConnectResult(connect.values(), record);
+  CliConnection sensor(
+      options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt,
+      options->port, ui);
+  if (!sensor.Connect()) return kExitFailure;
+  ServiceLink& link = sensor.link();
+  DeviceRecord& record = sensor.record();
 
   int status = kExitOk;
   if (StopSignals::received() != 0) {
@@ -354,14 +342,12 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (FormatIdentity(record).invalidPressureUnit)
       ui.Message(std::string(kInvalidPressureUnitMessage));
   } else if (options->command == "record") {
-    status = Record(*options, *line, link, record, ui, out, err);
+    status = Record(*options, sensor.clock(), link, record, ui, out, err);
   } else {
-    status = Watch(*options, *line, link, record, ui, out);
+    status = Watch(*options, sensor.clock(), link, record, ui, out);
   }
 
-  CConnect disconnect(link, ui);
-  disconnect.Open(ConnectMode::kDisconnect, options->port, record.deviceType);
-  disconnect.OnTimer();
+  sensor.Disconnect();
   return status;
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/report_base_folder.h"
 #include "cli/cli.h"
+#include "cli/cli_connection.h"
 #include "cli/dialog_picture.h"
 #include "cli/headless_session.h"
 #include "device/connect_sequence.h"
@@ -169,6 +170,10 @@ class ConnectUi final : public Ui {
  public:
   explicit ConnectUi(std::ostream& err) : err_(err) {}
   void Message(const std::string& text) override { err_ << "! " << text << std::endl; }
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    Message(text);
+    err_ << "  " << detail << std::endl;
+  }
   bool AskYesNo(const std::string&) override { return false; }
   bool AskOkCancel(const std::string&) override { return false; }
 
@@ -238,21 +243,14 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
     return kExitUsage;
   }
 
-  SteadyClock clock;
-  sim::SensorLine line = sim::OpenSensorLine(
-      options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt, clock);
-  NullEventPump pump;
-  ServiceLink link(*line.port, clock, pump, &ResolvePortName);
   ConnectUi connectUi(err);
+  CliConnection sensor(
+      options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt,
+      options->port, connectUi);
+  if (!sensor.Connect()) return kExitFailure;
+  DeviceRecord& record = sensor.record();
 
-  CConnect connect(link, connectUi);
-  connect.Open(ConnectMode::kConnect, options->port);
-  connect.OnTimer();
-  if (connect.result() == 0) return kExitFailure;
-  DeviceRecord record;
-  CopyConnectResult(connect.values(), record);
-
-  TaskEnvironment environment{link, record};
+  TaskEnvironment environment{sensor.link(), record};
   environment.comPortIndex = ComPortIndexOf(options->port);
   environment.portName = options->port;
   environment.programFolder = ReportBaseFolderAtStartUp(ProgramFileFolder());
@@ -260,16 +258,14 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
 
   DialogPicture picture;
   HeadlessSession session(
-      std::move(options->session), clock,
+      std::move(options->session), sensor.clock(),
       [&](TaskDialog& dialog, const std::filesystem::path& png) {
         return picture.Save(dialog, png);
       },
       out, err);
   const int status = session.Run(environment);
 
-  CConnect disconnect(link, connectUi);
-  disconnect.Open(ConnectMode::kDisconnect, options->port, record.deviceType);
-  disconnect.OnTimer();
+  sensor.Disconnect();
   return status;
 }
 

@@ -5,7 +5,11 @@
 #include <ostream>
 #include <sstream>
 
+#include "calibration/c_analog_cali.h"
+#include "calibration/c_cali_select.h"
 #include "calibration/c_calibration_data.h"
+#include "calibration/c_manual_calibration.h"
+#include "calibration/c_pressure_cali.h"
 #include "config/c_modbus_setting.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
@@ -96,6 +100,11 @@ const std::vector<HeadlessDialog>& HeadlessDialogs() {
       {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
       {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
       {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
+      {"calibration", MainTask::kCalibration, {}, &CCaliSelect::Spec},
+      {"calibrate-dewpoint", MainTask::kCalibration, "Dew point calibration",
+       &CManualCalibration::Spec},
+      {"calibrate-pressure", MainTask::kCalibration, "Pressure calibration", &CPressureCali::Spec},
+      {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Spec},
       {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
       {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Spec,
        true},
@@ -121,6 +130,11 @@ class HeadlessSession::Host final : public DialogHost {
   void Message(const std::string& text) override {
     session_.err_ << "! " << text << std::endl;
     session_.messages_.push_back(text);
+  }
+  // The detail goes on the next line, indented, as the box's details would show it.
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    Message(text);
+    session_.err_ << "  " << detail << std::endl;
   }
   bool AskYesNo(const std::string& text) override { return Ask(text, "Yes", "No"); }
   bool AskOkCancel(const std::string& text) override { return Ask(text, "OK", "Cancel"); }

@@ -176,14 +176,14 @@ void CModbusSetting::Ok() {
       End(DialogEnd::kAccepted);
       return;
     case RelinkResult::kOpenFailed:
-      Fail(kOpenErrorMessage);
+      Fail(kOpenErrorMessage, env_.link.transport().openFailure());
       return;
     case RelinkResult::kCloseFailed:
       Fail(kCloseErrorMessage);
       End(DialogEnd::kFailed);
       return;
     case RelinkResult::kReopenFailed:
-      Fail(kReopenErrorMessage);
+      Fail(kReopenErrorMessage, env_.link.transport().openFailure());
       End(DialogEnd::kFailed);
       return;
     case RelinkResult::kNoAnswer:

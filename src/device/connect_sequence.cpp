@@ -72,7 +72,8 @@ void CConnect::Connect() {
     }
   }
   if (linked != kOk) {
-    ui_.Message(kComOpenError);
+    // The reason (missing, no permission, busy) is what the technician can act on.
+    ui_.MessageWithDetail(kComOpenError, link_.transport().openFailure());
     return;
   }
 
@@ -93,17 +94,14 @@ void CConnect::Connect() {
 
 bool CConnect::ReadDeviceName() {
   char name[kDeviceNameLength + 1] = {};
-  for (int attempt = 0; attempt < kIdentityTries; ++attempt) {
-    // The name has no builder of its own: its body goes through the engine as it stands.
-    const ResultCode r =
-        RunRawTransaction(link_.context(), kReadDeviceNameBody, sizeof kReadDeviceNameBody,
-                          kReadDeviceNameReplyLength, name, kDeviceNameLength);
-    if (r == kOk) {
-      values_.deviceName.assign(name, strnlen(name, kDeviceNameLength));
-      return true;
-    }
-  }
-  return false;
+  // The name has no builder of its own: its body goes through the engine as it stands, with the
+  // engine's three tries and no loop around them; a refusal ends the connect at once.
+  const ResultCode r =
+      RunRawTransaction(link_.context(), kReadDeviceNameBody, sizeof kReadDeviceNameBody,
+                        kReadDeviceNameReplyLength, name, kDeviceNameLength);
+  if (r != kOk) return false;
+  values_.deviceName.assign(name, strnlen(name, kDeviceNameLength));
+  return true;
 }
 
 bool CConnect::Read(const RequestBuilder& builder, void* destination, uint8_t copyLimit) {

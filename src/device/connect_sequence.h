@@ -72,7 +72,7 @@ class CConnect {
 };
 
 // What the main window does with a finished connect: the connect sequence's values become the
-// device record (the online values of the previous sensor are not kept).
+// device record; its online values stay as they were until the first poll replaces them.
 void CopyConnectResult(const DeviceRecord& values, DeviceRecord& record);
 
 }  // namespace korvin

@@ -55,10 +55,12 @@ struct ControlSpec {
   uint16_t flags = 0;
   // Position in the grid of its group. A labelled field or list takes three grid columns
   // (label, control, unit); everything else one, or `columnSpan`. Row -1 is the row after the
-  // one placed last in the group.
+  // one placed last in the group. A control spanning two rows stands centred between them (a
+  // table whose rows sit between the rows of another).
   int row = -1;
   int column = 0;
   int columnSpan = 1;
+  int rowSpan = 1;
   // Minimum size in pixels (fields, texts, pictures); 0 leaves it to the view.
   int width = 0;
   int height = 0;

@@ -21,12 +21,25 @@ void TaskDialog::Fail(std::string_view message) {
   host_->Message(std::string(message));
 }
 
+void TaskDialog::Fail(std::string_view message, const std::string& detail) {
+  ++failures_;
+  if (detail.empty()) {
+    host_->Message(std::string(message));
+  } else {
+    host_->MessageWithDetail(std::string(message), detail);
+  }
+}
+
 void TaskDialog::Say(std::string_view message) {
   host_->Message(std::string(message));
 }
 
 bool TaskDialog::AskYesNo(std::string_view question) {
   return host_->AskYesNo(std::string(question));
+}
+
+bool TaskDialog::AskYesNo(std::string_view question, std::string_view caption) {
+  return host_->AskYesNoCaptioned(std::string(question), std::string(caption));
 }
 
 bool TaskDialog::AskOkCancel(std::string_view question) {

@@ -50,6 +50,10 @@ class DialogHost : public Ui {
   // Runs `child` modally above this dialog: attaches it, runs its open sequence and, unless it
   // ended there, lets the user work in it until it ends.
   virtual void RunChild(TaskDialog& child) = 0;
+  // A Yes/No question in a box with its own caption; hosts without captions ask it as any other.
+  virtual bool AskYesNoCaptioned(const std::string& text, const std::string& /*caption*/) {
+    return AskYesNo(text);
+  }
   virtual void StartTimer(int timerId, int periodMs) = 0;
   virtual void StopTimer(int timerId) = 0;
   // Nothing when the input was cancelled.
@@ -109,11 +113,14 @@ class TaskDialog {
   void End(DialogEnd how) { end_ = how; }
   // Shows a message that reports a failure (korvin-cli then exits with 1).
   void Fail(std::string_view message);
+  // The same with a detail text that says why (an empty detail shows the message alone).
+  void Fail(std::string_view message, const std::string& detail);
   // Counts a failure that the dialog reports in its own way (in its log, say).
   void CountFailure() { ++failures_; }
   // Shows a message that is no failure.
   void Say(std::string_view message);
   bool AskYesNo(std::string_view question);
+  bool AskYesNo(std::string_view question, std::string_view caption);
   bool AskOkCancel(std::string_view question);
 
  private:

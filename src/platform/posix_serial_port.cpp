@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -14,15 +15,23 @@ PosixSerialPort::~PosixSerialPort() {
   Close();
 }
 
+bool PosixSerialPort::Fail(int fd, int error) {
+  if (fd >= 0) ::close(fd);
+  openError_ = PortOpenErrorFromErrno(error);
+  return false;
+}
+
 bool PosixSerialPort::Open(const std::string& device, const LineSettings& settings) {
   Close();
+  openError_ = {};
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Fail(fd, errno);
+  if (!isatty(fd)) return Fail(fd, ENOTTY);
+  // Another instance holds the lock: the line is busy, even for root.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail(fd, errno);
   // Nobody else may open the line while we hold it (root can still override TIOCEXCL).
-  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0 || !ApplyLineSettings(fd, settings)) {
-    ::close(fd);
-    return false;
-  }
+  if (ioctl(fd, TIOCEXCL) != 0) return Fail(fd, errno);
+  if (!ApplyLineSettings(fd, settings)) return Fail(fd, errno);
   fd_ = fd;
   baud_ = settings.baud;
   SetDtr(false);
@@ -33,8 +42,8 @@ bool PosixSerialPort::Open(const std::string& device, const LineSettings& settin
 
 void PosixSerialPort::Close() {
   if (fd_ < 0) return;
-  tcflush(fd_, TCIOFLUSH);
   ioctl(fd_, TIOCNXCL);
+  flock(fd_, LOCK_UN);
   ::close(fd_);
   fd_ = -1;
   baud_ = 0;
@@ -82,6 +91,7 @@ bool PosixSerialPort::WaitReadable(int64_t timeoutUs) {
 
 void PosixSerialPort::SetDtr(bool on) {
   if (fd_ < 0) return;
+  dtr_ = on;
   int bits = TIOCM_DTR;
   // A pseudo-terminal has no modem lines and answers ENOTTY; that is not an error here.
   ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits);
@@ -89,6 +99,7 @@ void PosixSerialPort::SetDtr(bool on) {
 
 void PosixSerialPort::SetRts(bool on) {
   if (fd_ < 0) return;
+  rts_ = on;
   int bits = TIOCM_RTS;
   ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits);
 }

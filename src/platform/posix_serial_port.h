@@ -6,6 +6,10 @@ namespace korvin {
 
 // A serial device through termios: exclusive open, raw 8N1-style line settings at any of the
 // protocol's speeds (50000 baud needs termios2), driver queue counts through ioctls.
+//
+// Exclusive means two things: TIOCEXCL keeps other programs from opening the line, and an
+// advisory flock() on the device keeps out a second instance running as root, which TIOCEXCL
+// does not stop (running the tool with sudo to reach a port is common).
 class PosixSerialPort final : public SerialPort {
  public:
   PosixSerialPort() = default;
@@ -16,6 +20,7 @@ class PosixSerialPort final : public SerialPort {
   bool Open(const std::string& device, const LineSettings& settings) override;
   void Close() override;
   bool IsOpen() const override { return fd_ >= 0; }
+  PortOpenError LastOpenError() const override { return openError_; }
   bool PurgeReceive() override;
   bool PurgeTransmit() override;
   int BytesInReceiveQueue() override;
@@ -27,9 +32,19 @@ class PosixSerialPort final : public SerialPort {
   void SetRts(bool on) override;
   int Baud() const override { return fd_ >= 0 ? baud_ : 0; }
 
+  // The modem line states last asked for. A pseudo-terminal has no modem lines, so these are
+  // what the port requested, not what a driver confirmed.
+  bool dtr() const { return dtr_; }
+  bool rts() const { return rts_; }
+
  private:
+  bool Fail(int fd, int error);
+
   int fd_ = -1;
   int baud_ = 0;
+  bool dtr_ = false;
+  bool rts_ = false;
+  PortOpenError openError_;
 };
 
 // Applies the line settings with termios2, so any speed (50000 baud too) is set exactly. Lives in

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/port_open_error.h"
 
 namespace korvin {
 
@@ -25,11 +26,14 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Opens the device exclusively with the given line settings, DTR off and RTS on, both queues
-  // purged. On failure the port stays closed.
+  // purged. On failure the port stays closed and LastOpenError() tells why.
   virtual bool Open(const std::string& device, const LineSettings& settings) = 0;
-  // Discards both queues and closes. Harmless when closed.
+  // Closes as it stands: what the driver still has to send goes out, nothing is purged (the
+  // transport purges first where it wants the queues discarded). Harmless when closed.
   virtual void Close() = 0;
   virtual bool IsOpen() const = 0;
+  // Why the last Open() failed; PortOpenFailure::kNone after a successful one.
+  virtual PortOpenError LastOpenError() const = 0;
 
   virtual bool PurgeReceive() = 0;
   virtual bool PurgeTransmit() = 0;

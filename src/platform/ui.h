@@ -11,6 +11,11 @@ class Ui {
   virtual ~Ui() = default;
   // A modal message box with an OK button.
   virtual void Message(const std::string& text) = 0;
+  // The same with a detail text that says more, such as why an operation failed. A Ui without a
+  // place for it shows the message alone.
+  virtual void MessageWithDetail(const std::string& text, const std::string& /*detail*/) {
+    Message(text);
+  }
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
   // A Yes/No question whose Yes destroys data (a file replaced): No is the default, so Enter

@@ -122,6 +122,12 @@ ResultCode CheckProfileV(uint8_t* rx, size_t count, uint8_t address, size_t* pay
   return result;
 }
 
+size_t CheckedPayloadLength(const uint8_t* rx) {
+  constexpr size_t kLengthPos = 1;
+  const size_t declared = rx[kLengthPos];
+  return declared > ServiceFrame::kOverhead ? declared - ServiceFrame::kOverhead : 0;
+}
+
 ReplyStatus ParseReplyStatus(const uint8_t* payload, size_t length) {
   ReplyStatus status;
   if (length == 0) return status;

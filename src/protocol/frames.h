@@ -50,6 +50,10 @@ size_t WrapProfileV(uint8_t* frame, size_t bodyLength, uint8_t address);
 ResultCode CheckServiceFrame(const uint8_t* rx, size_t count, uint8_t address);
 ResultCode CheckProfileF(uint8_t* rx, size_t count, uint8_t address, size_t* payloadPos);
 ResultCode CheckProfileV(uint8_t* rx, size_t count, uint8_t address, size_t* payloadPos);
+// After a successful check, in either profile, the service frame that was accepted stands at the
+// start of the buffer. It may be shorter than the reception (trailing bytes are ignored); this is
+// the length of its own payload.
+size_t CheckedPayloadLength(const uint8_t* rx);
 
 struct ReplyStatus {
   bool refused = true;

@@ -66,12 +66,18 @@ ResultCode SerialTransport::OpenPort(const std::string& portString) {
   const PortString parsed = ParsePortString(portString);
   // Re-opening drops the old handle without purging it, as a plain close would.
   port_.Close();
+  unanswered_ = {};
   const std::string device = resolver_ ? resolver_(parsed.name) : parsed.name;
-  if (!port_.Open(device, parsed.settings)) return ERR_PORT_CLOSED;
+  if (!port_.Open(device, parsed.settings)) {
+    openFailure_ = DescribePortOpenError(parsed.name, device, port_.LastOpenError());
+    return ERR_PORT_CLOSED;
+  }
+  openFailure_.clear();
   return kOk;
 }
 
 void SerialTransport::ClosePort() {
+  unanswered_ = {};
   if (!port_.IsOpen()) return;
   port_.PurgeTransmit();
   port_.PurgeReceive();
@@ -83,6 +89,8 @@ ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
   ScopedFlag busy(portBusy_);
   if (!port_.IsOpen()) return ERR_PORT_CLOSED;
   port_.PurgeTransmit();
+  // Nothing that came before the request can be its reply.
+  port_.PurgeReceive();
 
   const int64_t start = clock_.NowUs();
   const int64_t limitUs = timing::kTransmitDrainLimitMs * kUsPerMs;
@@ -106,13 +114,15 @@ ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
   return kOk;
 }
 
-ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLimitMs) {
+ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLimitMs,
+                                     const SentFrame* sent) {
   ScopedFlag busy(portBusy_);
   std::array<uint8_t, kReadWorkBufferSize> work;
   work.fill(kWorkBufferFill);
   const int64_t start = clock_.NowUs();
   const int64_t limitUs = static_cast<int64_t>(timeLimitMs) * kUsPerMs;
   size_t received = 0;
+  bool lookForEcho = sent != nullptr;
 
   for (;;) {
     if (!port_.IsOpen()) return ERR_PORT_CLOSED;
@@ -124,7 +134,15 @@ ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLi
       if (n < 0) return ERR_LINK_IO;
       received += static_cast<size_t>(n);
     }
-    if (received >= expected) {
+    if (lookForEcho) {
+      const EchoMatch echo = MatchLeadingEcho(work.data(), received, *sent);
+      if (echo.decided) {
+        lookForEcho = false;
+        std::memmove(work.data(), work.data() + echo.length, received - echo.length);
+        received -= echo.length;
+      }
+    }
+    if (!lookForEcho && received >= expected) {
       std::memcpy(rx, work.data(), expected);
       clock_.SleepMs(timing::kPauseAfterReplyMs);
       return kOk;
@@ -142,34 +160,101 @@ ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLi
   }
 }
 
+ResultCode SerialTransport::DiscardUntilQuiet(int64_t quietMs, int64_t limitMs) {
+  ScopedFlag busy(portBusy_);
+  std::array<uint8_t, kReadWorkBufferSize> discard;
+  const int64_t start = clock_.NowUs();
+  const int64_t quietUs = quietMs * kUsPerMs;
+  const int64_t limitUs = limitMs * kUsPerMs;
+  int64_t lastByteUs = start;
+  for (;;) {
+    if (!port_.IsOpen()) return ERR_PORT_CLOSED;
+    const int waiting = port_.BytesInReceiveQueue();
+    if (waiting < 0) return ERR_LINK_IO;
+    if (waiting > 0) {
+      if (port_.Read(discard.data(), discard.size()) < 0) return ERR_LINK_IO;
+      lastByteUs = clock_.NowUs();
+    }
+    const int64_t now = clock_.NowUs();
+    const int64_t silentUs = now - lastByteUs;
+    if (silentUs >= quietUs || now - start >= limitUs) return kOk;
+    if (pump_->PumpOnce()) return ERR_LINK_QUIT;
+    const int64_t sliceUs = timing::kReadSliceMs * kUsPerMs;
+    port_.WaitReadable(std::min({sliceUs, quietUs - silentUs, limitUs - (now - start)}));
+  }
+}
+
+ResultCode SerialTransport::SettleBefore(const uint8_t* tx, uint16_t txLength) {
+  const bool same = unanswered_.request.size() == txLength &&
+                    std::equal(tx, tx + txLength, unanswered_.request.begin());
+  if (same) return kOk;
+  const int owed = unanswered_.tries;
+  unanswered_ = {};
+  unanswered_.request.assign(tx, tx + txLength);
+  if (owed == 0) return kOk;
+  // How late the sensor is, nobody can tell: wait as long as a late reply may come, and as long
+  // again after each one that does.
+  const int64_t quietMs = timing::kLateReplyLimitMs + timing::kQuietGapMs;
+  return DiscardUntilQuiet(quietMs, (owed + 1) * quietMs);
+}
+
+ResultCode SerialTransport::DiscardLateReplies() {
+  if (unanswered_.tries == 0) return kOk;
+  // If the reply taken answered the first unanswered try, the sensor is this late, and the
+  // replies owed to the tries after it follow at the pace they were sent, each within that time
+  // of the one before. (A sensor that works through queued requests sends its replies that far
+  // apart as well.)
+  const int64_t lateMs = std::min<int64_t>((clock_.NowUs() - unanswered_.firstUs) / kUsPerMs,
+                                           timing::kLateReplyLimitMs);
+  const int64_t quietMs = lateMs + timing::kQuietGapMs;
+  const int owed = unanswered_.tries;
+  unanswered_.tries = 0;
+  return DiscardUntilQuiet(quietMs, (owed + 1) * quietMs);
+}
+
 ResultCode SerialTransport::Exchange(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
                                      uint16_t rxLength, int pauseBeforeWriteMs,
-                                     int pauseBeforeReadMs) {
+                                     int pauseBeforeReadMs, uint8_t replyStart) {
+  if (const ResultCode settled = SettleBefore(tx, txLength); settled != kOk) return settled;
   clock_.SleepMs(pauseBeforeWriteMs);
+  const int64_t writtenUs = clock_.NowUs();
   if (const ResultCode written = WritePort(tx, txLength); written != kOk) return written;
   if (rxLength == 0) return kOk;
   clock_.SleepMs(pauseBeforeReadMs);
   uint16_t expected = rxLength;
-  const ResultCode read = ReadPort(rx, expected, timing::kReplyTimeLimitMs);
+  const SentFrame sent{tx, txLength, replyStart};
+  const ResultCode read = ReadPort(rx, expected, timing::kReplyTimeLimitMs, &sent);
+  if (read == ERR_LINK_TIMEOUT) {
+    if (unanswered_.tries++ == 0) unanswered_.firstUs = writtenUs;
+    // The reply may be on its way still: let the line fall silent before the next try.
+    const ResultCode quiet = DiscardUntilQuiet(timing::kQuietGapMs, timing::kQuietLimitMs);
+    return quiet == kOk ? ERR_REPLY_TIMEOUT : quiet;
+  }
   // A read that ended for another reason than the time limit (a read error, a quit request, a
   // port closed meanwhile) fails the try rather than being judged as a reply.
-  return read == ERR_LINK_TIMEOUT ? ERR_REPLY_TIMEOUT : read;
+  if (read != kOk) return read;
+  return DiscardLateReplies();
 }
 
 ResultCode SerialTransport::ExchangeF(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
                                       uint16_t rxLength) {
   if (exchangeBusy_) return ERR_LINK_TIMEOUT;
   ScopedFlag busy(exchangeBusy_);
+  // An envelope frame starts with the device address, and so does its reply.
+  const uint8_t address = txLength > 0 ? tx[0] : 0;
   return Exchange(tx, rx, txLength, rxLength, timing::kPauseBeforeWriteFMs,
-                  timing::kPauseBeforeReadFMs);
+                  timing::kPauseBeforeReadFMs, address);
 }
 
 ResultCode SerialTransport::ExchangeV(const uint8_t* tx, uint8_t* rx, uint16_t txLength,
                                       uint16_t rxLength) {
   // Profile V is guarded by the port's own busy flag, which is set whenever events are pumped.
   if (portBusy_) return ERR_LINK_TIMEOUT;
+  // An adapter frame has the address after its start byte; the reply starts with it.
+  constexpr size_t kAdapterAddressPos = 1;
+  const uint8_t address = txLength > kAdapterAddressPos ? tx[kAdapterAddressPos] : 0;
   return Exchange(tx, rx, txLength, rxLength, timing::kPauseBeforeWriteVMs,
-                  timing::kPauseBeforeReadVMs);
+                  timing::kPauseBeforeReadVMs, address);
 }
 
 }  // namespace korvin

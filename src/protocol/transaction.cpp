@@ -75,7 +75,9 @@ ResultCode Run(ProtocolContext& context, WriteBody&& writeBody, void* destinatio
   if (result != kOk) return result;
 
   const uint8_t* payload = buf.receive + payloadPos;
-  const size_t payloadLength = expected - overhead;
+  // A frame shorter than the reception ends before it: its checksum, terminator and whatever
+  // followed are not data.
+  const size_t payloadLength = std::min(expected - overhead, CheckedPayloadLength(buf.receive));
   const ReplyStatus status = context.parseStatus(payload, payloadLength);
   if (status.hasDeviceError) context.lastDeviceError = status.deviceError;
   if (status.refused) return ERR_DEVICE_REFUSED;

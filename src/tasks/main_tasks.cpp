@@ -1,5 +1,6 @@
 #include "tasks/main_tasks.h"
 
+#include "calibration/c_cali_select.h"
 #include "calibration/c_calibration_data.h"
 #include "config/c_communication_select.h"
 #include "config/c_service_info.h"
@@ -12,6 +13,8 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
   switch (task) {
     case MainTask::kSensorSettings:
       return std::make_unique<CSetting>(environment);
+    case MainTask::kCalibration:
+      return std::make_unique<CCaliSelect>(environment);
     case MainTask::kCommunication:
       return std::make_unique<CCommunicationSelect>(environment);
     case MainTask::kSensorInfo:
@@ -21,8 +24,6 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
           environment, [](TaskEnvironment& env, const CertificateInput& input) {
             return std::unique_ptr<TaskDialog>(std::make_unique<CCertificate>(env, input));
           });
-    case MainTask::kCalibration:
-      break;
   }
   return nullptr;
 }

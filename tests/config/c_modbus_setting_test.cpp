@@ -320,6 +320,14 @@ TEST(ModbusSettingsOk, FailuresOfTheWriteAndTheRelink) {
     EXPECT_EQ(rig.sim.model.CountOf("WriteModbusSettings"), c.writes);
     EXPECT_EQ(rig.sim.model.CountOf("ReadDeviceType"), c.probes);
     EXPECT_EQ(rig.sim.port.Baud(), c.portBaud);
+    // A port that cannot be opened says which device and why, as at the connect.
+    if (c.message == std::string(M::kOpenErrorMessage) ||
+        c.message == std::string(M::kReopenErrorMessage)) {
+      ASSERT_EQ(rig.host.details.size(), 1u);
+      EXPECT_THAT(rig.host.details[0], ::testing::HasSubstr("COM1"));
+    } else {
+      EXPECT_TRUE(rig.host.details.empty());
+    }
     // A failed write leaves the port alone.
     if (c.message == std::string(M::kWriteErrorMessage)) {
       EXPECT_EQ(rig.sim.port.openCount(), opensBefore);

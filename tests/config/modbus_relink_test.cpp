@@ -61,6 +61,7 @@ class TimelinePort final : public SerialPort {
     port_.Close();
   }
   bool IsOpen() const override { return port_.IsOpen(); }
+  PortOpenError LastOpenError() const override { return port_.LastOpenError(); }
   bool PurgeReceive() override {
     Note("purge rx");
     return port_.PurgeReceive();
@@ -148,9 +149,9 @@ const std::string kPreambleHex = Hex(kLinkPreamble, sizeof kLinkPreamble);
 constexpr uint8_t kReadDeviceTypeBody[] = {0x01, 0xFF, 0x07};
 const std::string kProbeHex = Hex(sim::FrameRequest(sim::LinkKind::kProfileF, kReadDeviceTypeBody));
 
-// After the write: purge and close, 200 ms, open at 50000, the preamble twice (each 2.6 ms on the
-// line, the transport's 120 ms after it, then 200 ms), purge and close, 200 ms, open at 19200,
-// 100 ms, and the ReadDeviceType probe 3 ms later.
+// After the write: purge and close, 200 ms, open at 50000, the preamble twice (each written onto
+// a cleared line, 2.6 ms on it, the transport's 120 ms after it, then 200 ms), purge and close,
+// 200 ms, open at 19200, 100 ms, and the ReadDeviceType probe 3 ms later.
 TEST(ModbusRelink, BytesWaitsAndLineSettingsOnVirtualTime) {
   RelinkRig rig;
   ASSERT_EQ(rig.record.deviceType, 0x1030);
@@ -169,9 +170,11 @@ TEST(ModbusRelink, BytesWaitsAndLineSettingsOnVirtualTime) {
       {0, "close"},
       {200'000, "open COM1 50000 8N1"},
       {200'000, "purge tx"},
+      {200'000, "purge rx"},
       {200'000, "write " + kPreambleHex},
       {200'000 + kPreambleOnLine, "purge rx"},
       {kSecond, "purge tx"},
+      {kSecond, "purge rx"},
       {kSecond, "write " + kPreambleHex},
       {kSecond + kPreambleOnLine, "purge rx"},
       {kClose, "purge tx"},
@@ -179,6 +182,7 @@ TEST(ModbusRelink, BytesWaitsAndLineSettingsOnVirtualTime) {
       {kClose, "close"},
       {kReopen, "open COM1 19200 8N1"},
       {kProbe, "purge tx"},
+      {kProbe, "purge rx"},
       {kProbe, "write " + kProbeHex},
   };
   ASSERT_GE(relink.size(), expected.size());

@@ -116,6 +116,121 @@ TEST(ConnectSequence, FailureMessages) {
   }
 }
 
+// The device name read runs the engine's three tries once; a refusal is not asked again. (A
+// short refusal is a short reply: it times out on each of the three tries.)
+TEST(ConnectSequence, DeviceNameIsTriedThreeTimesInAllAndARefusalOnce) {
+  constexpr int kPaddingToNameLength = 12;  // '?' and its code are 5 of the name's 17 bytes
+  struct Case {
+    const char* name;
+    LinkKind kind;
+    bool refuse;
+    int padding;
+    size_t requests;
+  } cases[] = {
+      {"silent", LinkKind::kProfileF, false, 0, 3},
+      {"refused, short reply", LinkKind::kProfileF, true, 0, 3},
+      {"refused, reply of full length", LinkKind::kProfileV, true, kPaddingToNameLength, 1},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(0x1030, c.kind);
+    if (c.refuse) rig.model.Refuse(0x0109, 0x18, 7);
+    rig.model.faults().trailingGarbage = c.padding;
+    CConnect connect(rig.link, rig.ui);
+    // Progress 8 comes after the link set-up, right before the name is read.
+    connect.onProgress = [&] {
+      if (!c.refuse && connect.form().progress == 8) rig.model.faults().silent = true;
+    };
+    connect.Open(ConnectMode::kConnect, "COM1");
+    connect.OnTimer();
+    EXPECT_EQ(connect.result(), 0) << c.name;
+    EXPECT_EQ(rig.model.CountOf(0x0109, 0x18), c.requests) << c.name;
+    EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kCommunicationError}) << c.name;
+  }
+}
+
+TEST(ConnectSequence, IdentityIsReadInItsOrder) {
+  SimRig rig(0x1030);
+  ASSERT_TRUE(rig.model.state().HasPressureSensor());
+  ASSERT_EQ(RunConnect(rig).result, 1);
+  std::vector<std::string> asked;
+  for (const sim::LoggedRequest& r : rig.model.log()) {
+    const CommandSpec* command = FindCommand(r.group, r.sub);
+    std::string text = command != nullptr ? std::string(command->name) : "ReadDeviceName";
+    if (!r.payload.empty()) text += "(" + std::to_string(r.payload[0]) + ")";
+    asked.push_back(text);
+  }
+  const std::vector<std::string> expected = {
+      "ReadDeviceType",         "ReadDeviceName",      "ReadUnit(1)",       "ReadUnit(0)",
+      "ReadFirmwareVersion",    "ReadHardwareVersion", "ReadSerialNumber",  "ReadItemNumber",
+      "ReadCalibrationDate(4)", "ReadAnalogueScaling", "ReadSensorOptions", "ReadUnit(2)"};
+  EXPECT_EQ(asked, expected);
+}
+
+// Faults of a real line: the sensor answers after the time limit, or the RS-485 adapter echoes
+// the request after the drain. The connect either shows exactly the sensor's identity or fails
+// with its message.
+TEST(ConnectSequence, SlowSensorsAndEchoGiveTheSensorsValuesOrTheMessage) {
+  struct Case {
+    const char* name;
+    LinkKind kind;
+    int64_t slowMs;
+    bool echo;
+    int split;
+  } cases[] = {
+      {"1500 ms late", LinkKind::kProfileF, 1500, false, 0},
+      {"2500 ms late", LinkKind::kProfileF, 2500, false, 0},
+      {"1500 ms late, profile V", LinkKind::kProfileV, 1500, false, 0},
+      {"echo", LinkKind::kProfileF, 0, true, 0},
+      {"echo, reply in 4 pieces", LinkKind::kProfileF, 0, true, 4},
+      {"echo, profile V", LinkKind::kProfileV, 0, true, 0},
+  };
+  for (const Case& c : cases) {
+    SimRig rig(0x1030, c.kind);
+    sim::FaultSettings& faults = rig.model.faults();
+    faults.slow = c.slowMs > 0;
+    faults.slowDelayUs = c.slowMs * 1000;
+    faults.echo = c.echo;
+    faults.splitPieces = c.split;
+    const Connected r = RunConnect(rig);
+    if (r.result == 0) {
+      EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kCommunicationError}) << c.name;
+      continue;
+    }
+    // The in-memory sensor is late by the same time for every request: it is always answered.
+    const sim::SensorState& s = rig.model.state();
+    EXPECT_TRUE(rig.ui.messages.empty()) << c.name;
+    EXPECT_EQ(r.values.deviceType, 0x1030) << c.name;
+    EXPECT_EQ(r.values.deviceName, s.deviceName) << c.name;
+    EXPECT_EQ(r.values.serialNumber, s.serialNumber) << c.name;
+    EXPECT_EQ(r.values.itemNumber, s.itemNumber) << c.name;
+    EXPECT_FLOAT_EQ(r.values.firmwareVersion, s.firmware[3] * 0.1f) << c.name;
+    EXPECT_DOUBLE_EQ(r.values.calibrationDate, s.calibrationDate) << c.name;
+    EXPECT_EQ(r.values.fahrenheit, s.Fahrenheit()) << c.name;
+    EXPECT_EQ(r.values.altDewPointUnit, s.units[kUnitIndexAltDewPoint]) << c.name;
+    EXPECT_EQ(r.values.pressureUnit, s.units[kUnitIndexPressure]) << c.name;
+    EXPECT_FLOAT_EQ(r.values.valueAt4mA, s.valueAt4mA) << c.name;
+    EXPECT_FLOAT_EQ(r.values.valueAt20mA, s.valueAt20mA) << c.name;
+    EXPECT_EQ(r.values.sensorOptions, s.sensorOptions) << c.name;
+  }
+}
+
+TEST(ConnectSequence, PortThatCannotBeOpenedSaysWhy) {
+  struct Case {
+    PortOpenFailure failure;
+    const char* detail;
+  } cases[] = {
+      {PortOpenFailure::kNotFound, "COM4: not found"},
+      {PortOpenFailure::kBusy, "COM4: busy - another program has the port open"},
+  };
+  for (const Case& c : cases) {
+    SimRig rig;
+    rig.port.SetOpenFails(true, c.failure);
+    EXPECT_EQ(RunConnect(rig, "COM4").result, 0);
+    EXPECT_EQ(rig.ui.messages, std::vector<std::string>{kComOpenError});
+    EXPECT_EQ(rig.ui.details, std::vector<std::string>{c.detail});
+  }
+}
+
 TEST(ConnectSequence, RefusedIdentityReadIsAskedThreeTimes) {
   SimRig rig;
   rig.model.Refuse("ReadItemNumber", 0x55);

@@ -63,6 +63,30 @@ TEST(CliOverPty, InfoAndWatchAgainstKorvinSim) {
   }
 }
 
+// An RS-485 adapter that hears its own requests, in both profiles and with replies in pieces:
+// info shows exactly what it shows on a clean line.
+TEST(CliOverPty, EchoedRequestsChangeNothing) {
+  sim::SimProcess clean(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(clean.path().empty());
+  const CliRun reference = RunCli("--port " + clean.path() + " info");
+  ASSERT_EQ(reference.status, 0) << reference.out;
+  const std::vector<std::vector<std::string>> faults = {
+      {"--echo"}, {"--echo", "--split", "4"}, {"--profile", "V", "--echo"}};
+  for (const std::vector<std::string>& fault : faults) {
+    std::vector<std::string> options = {"--type", "0x1030"};
+    options.insert(options.end(), fault.begin(), fault.end());
+    sim::SimProcess simulator(KORVIN_SIM_PATH, options);
+    ASSERT_FALSE(simulator.path().empty());
+    const CliRun run = RunCli("--port " + simulator.path() + " info");
+    EXPECT_EQ(run.status, 0) << fault.back() << "\n" << run.out;
+    std::string expected = reference.out;
+    if (fault.front() == "--profile") {
+      expected.replace(expected.find("Link profile: 1"), 15, "Link profile: 2");
+    }
+    EXPECT_EQ(run.out, expected) << fault.back();
+  }
+}
+
 TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
   sim::SimProcess legacy(KORVIN_SIM_PATH, {"--profile", "legacy"});
   ASSERT_FALSE(legacy.path().empty());
@@ -72,7 +96,25 @@ TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
 
   r = RunCli("--port /dev/korvin-no-such-port info");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "Com Open Error!!!\n");
+  EXPECT_EQ(r.out, "Com Open Error!!!\n/dev/korvin-no-such-port: not found\n");
+
+  // A port another instance holds is busy, also for root.
+  sim::SimProcess held(KORVIN_SIM_PATH, {});
+  ASSERT_FALSE(held.path().empty());
+  FILE* first = popen(
+      (std::string(KORVIN_CLI_PATH) + " --port " + held.path() + " watch --count 4 2>/dev/null")
+          .c_str(),
+      "r");
+  ASSERT_NE(first, nullptr);
+  char line[256];
+  ASSERT_NE(fgets(line, sizeof line, first), nullptr) << "the first instance polls";
+  r = RunCli("--port " + held.path() + " info");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "Com Open Error!!!\n" + held.path() + ": busy - another program has the port open\n");
+  while (fgets(line, sizeof line, first) != nullptr) {
+  }
+  EXPECT_EQ(pclose(first), 0);
 
   r = RunCli("--port COM1 frobnicate");
   EXPECT_EQ(r.status, 2);

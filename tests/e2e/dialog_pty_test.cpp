@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,6 +20,7 @@ namespace korvin {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::filesystem::path TempFile(const std::string& name) {
   return std::filesystem::path(::testing::TempDir()) /
@@ -122,6 +124,23 @@ TEST(DialogsOverPty, ModbusWriteRelinksAt19200) {
   ASSERT_EQ(read.status, 0) << read.out << read.err;
   EXPECT_THAT(read.out, ::testing::StartsWith("Device Address: 12\nBaudrate: 9600\n"));
   std::filesystem::remove(tracePath);
+}
+
+TEST(DialogsOverPty, OffsetCalibrationMovesTheLiveDewPoint) {
+  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(simulator.path().empty());
+  const DialogRun run = RunDialog("--port " + simulator.path() +
+                                  " calibrate-dewpoint --press \"Offset calibration\""
+                                  " --input -40.0 --wait 1.5");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.err,
+            "? Input referene dew point -> -40.0\n! Offset calibration finished successfully!\n");
+  const std::string label = "\nMeasured dewpoint[℃ Td]: ";
+  const size_t at = run.out.find(label);
+  ASSERT_NE(at, std::string::npos) << run.out;
+  // The sensor's own reading follows its new offset (the process only drifts slowly).
+  EXPECT_NEAR(std::strtod(run.out.c_str() + at + label.size(), nullptr), -40.0, 0.3) << run.out;
+  EXPECT_THAT(run.out, Not(HasSubstr("QCM sensor offset: 0.000")));
 }
 
 }  // namespace

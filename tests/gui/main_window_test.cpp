@@ -376,6 +376,7 @@ TEST_F(MainWindowTest, FailedConnectGivesTheComPortBack) {
   dlg_->OnConnect();
   EXPECT_FALSE(dlg_->connected());
   EXPECT_THAT(ui_.messages, ElementsAre("Com Open Error!!!"));
+  EXPECT_THAT(ui_.details, ElementsAre("COM1: not found"));
   EXPECT_EQ(form().connect.caption, "Connect");
   EXPECT_EQ(EnabledButtons(form()), kIdleButtons);
   EXPECT_TRUE(form().deviceName.empty());

@@ -217,6 +217,25 @@ TEST_F(MainWindowViewTest, ConnectedWindowMirrorsTheForm) {
   EXPECT_THAT(ui_.messages, IsEmpty());
 }
 
+// The reason a port would not open is the message box's detail text; the message stays as it is.
+TEST_F(MainWindowViewTest, ComOpenErrorBoxCarriesTheReason) {
+  Build();
+  view_->SetUiOverride(nullptr);
+  port_->SetOpenFails(true, PortOpenFailure::kPermissionDenied);
+  std::string text;
+  std::string detail;
+  WhenModalOpens<QMessageBox>([&](QMessageBox& box) {
+    text = box.text().toStdString();
+    detail = box.detailedText().toStdString();
+    box.accept();
+  });
+  view_->button(MainButton::kConnect)->click();
+  EXPECT_FALSE(view_->dialog().connected());
+  EXPECT_EQ(text, "Com Open Error!!!");
+  EXPECT_EQ(detail,
+            "COM1: permission denied - add your user to the group dialout and log in again");
+}
+
 TEST_F(MainWindowViewTest, OnStartsTimer8001AndItsTicksShowValues) {
   Build(0x1030);
   view_->Initialise();

@@ -44,6 +44,13 @@ struct ScriptedLink {
   static Bytes Reply(Bytes payload) {
     return EncodeEnvelopeFrame(1, EncodeServiceFrame(1, payload.data(), payload.size()));
   }
+
+  void UseProfileV() {
+    context.wrap = &WrapProfileV;
+    context.check = &CheckProfileV;
+    context.replyOverhead = [] { return size_t{4}; };
+    context.bodyOffset = [] { return size_t{3}; };
+  }
 };
 
 TEST(RunTransaction, CopyLimitBoundsTheDataCopied) {
@@ -77,6 +84,32 @@ TEST(RunTransaction, RefusalStoresTheDeviceErrorAndIsNotRetried) {
   link.tries.push_back({kOk, ScriptedLink::Reply({'X', 0, 0, 0, 0})});
   EXPECT_EQ(RunTransaction(link.context, ReadGasType(), dest.data(), 4), ERR_DEVICE_REFUSED);
   EXPECT_EQ(link.context.lastDeviceError, 0x01020304u);
+}
+
+TEST(RunTransaction, FullLengthRefusalOfALongerReplyCopiesNothing) {
+  ScriptedLink link;
+  // ReadAnalogueScaling expects '>' and 8 data bytes; the refusal comes padded to that length.
+  link.tries.push_back({kOk, ScriptedLink::Reply({'?', 0x0D, 0x0C, 0x0B, 0x0A, 1, 2, 3, 4})});
+  Bytes dest(8, 0xEE);
+  EXPECT_EQ(RunTransaction(link.context, ReadAnalogueScaling(), dest.data(), 8),
+            ERR_DEVICE_REFUSED);
+  EXPECT_EQ(link.context.lastDeviceError, 0x0A0B0C0Du);
+  EXPECT_EQ(dest, Bytes(8, 0xEE));
+  EXPECT_EQ(link.sent.size(), 1u);
+}
+
+// A reception may carry a complete frame shorter than expected, followed by other bytes: only
+// that frame's data are data, not its checksum, terminator or what came after it.
+TEST(RunTransaction, ShorterFrameInALongerReceptionCopiesOnlyItsData) {
+  ScriptedLink link;
+  link.UseProfileV();
+  const Bytes payload = {'>', 0x01, 0x02, 0x03, 0x04};
+  Bytes rx = EncodeServiceFrame(1, payload.data(), payload.size());
+  rx.insert(rx.end(), {0xA5, 0x5A, 0xFF, 0x00});
+  link.tries.push_back({kOk, rx});
+  Bytes dest(8, 0xEE);
+  EXPECT_EQ(RunTransaction(link.context, ReadAnalogueScaling(), dest.data(), 8), kOk);
+  EXPECT_EQ(dest, (Bytes{0x01, 0x02, 0x03, 0x04, 0xEE, 0xEE, 0xEE, 0xEE}));
 }
 
 TEST(RunTransaction, ThreeTriesReturnTheLastFault) {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "platform/event_pump.h"
 #include "protocol/commands.h"
+#include "protocol/echo_filter.h"
 #include "protocol/service_link.h"
 #include "protocol/transaction.h"
 #include "support/fake_serial_port.h"
@@ -95,7 +98,9 @@ TEST(SerialTransport, ExchangeTimingsPerProfile) {
     rig.OpenAs(LinkProfile::kProfileF);
     const int64_t t0 = rig.clock.NowUs();
     EXPECT_EQ(RunTransaction(rig.link.context(), ReadDeviceType()), ERR_REPLY_TIMEOUT);
-    EXPECT_EQ(rig.clock.NowUs() - t0, 3 * (1126 * kMs + rig.port.TransmitUs(12)));
+    // Each silent try also waits for the line to stay quiet before the next one goes out.
+    EXPECT_EQ(rig.clock.NowUs() - t0,
+              3 * ((1126 + timing::kQuietGapMs) * kMs + rig.port.TransmitUs(12)));
     EXPECT_EQ(rig.port.writes.size(), 3u);
   }
   {
@@ -103,7 +108,8 @@ TEST(SerialTransport, ExchangeTimingsPerProfile) {
     rig.OpenAs(LinkProfile::kProfileV);
     const int64_t t0 = rig.clock.NowUs();
     EXPECT_EQ(RunTransaction(rig.link.context(), ReadDeviceType()), ERR_REPLY_TIMEOUT);
-    EXPECT_EQ(rig.clock.NowUs() - t0, 3 * (1380 * kMs + rig.port.TransmitUs(8)));
+    EXPECT_EQ(rig.clock.NowUs() - t0,
+              3 * ((1380 + timing::kQuietGapMs) * kMs + rig.port.TransmitUs(8)));
     EXPECT_EQ(rig.port.writes[0], (Bytes{0x56, 0x01, 0x07, 0x01, 0xFF, 0x07, 0xF1, 0x00}));
   }
 }
@@ -143,6 +149,158 @@ TEST(SerialTransport, RepliesInPiecesLongAndWithEcho) {
     EXPECT_EQ(RunTransaction(rig.link.context(), ReadSerialNumber(), serial, 4), kOk) << c.name;
     EXPECT_EQ(GetU32(serial), 0x12345678u) << c.name;
     EXPECT_EQ(rig.port.writes.size(), 1u) << c.name;
+  }
+}
+
+// A USB RS-485 adapter reports the send done before the echo of the last bytes is back, so the
+// echo, whole or its tail, comes after the receive queue was cleared, ahead of the reply.
+TEST(SerialTransport, EchoAfterTheDrainIsDroppedNotTakenForTheReply) {
+  const Bytes payload = {'>', 0x78, 0x56, 0x34, 0x12};
+  struct Case {
+    const char* name;
+    LinkProfile profile;
+    size_t lostBytes;  // of the echo, purged with the receive queue
+    bool split;
+    bool longWrite;  // a request much longer than its reply
+  } cases[] = {
+      {"whole echo, profile F", LinkProfile::kProfileF, 0, false, false},
+      {"tail of the echo, profile F", LinkProfile::kProfileF, 9, false, false},
+      {"last byte only, profile F", LinkProfile::kProfileF, 11, false, false},
+      {"whole echo, profile V", LinkProfile::kProfileV, 0, false, false},
+      {"tail of the echo, profile V", LinkProfile::kProfileV, 6, false, false},
+      {"echo and a reply in pieces", LinkProfile::kProfileF, 0, true, false},
+      {"echo of a write longer than its reply", LinkProfile::kProfileF, 0, false, true},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.OpenAs(c.profile);
+    rig.port.echo = true;
+    rig.port.echoDelayUs = 2 * kMs;
+    rig.port.echoLostBytes = c.lostBytes;
+    rig.port.responder = [&](const Bytes& r) {
+      auto chunks = Answer(r, payload);
+      if (!c.split) return chunks;
+      Bytes whole = chunks[0].bytes;
+      return std::vector<FakeSerialPort::Chunk>{{Bytes(whole.begin(), whole.begin() + 3), 5 * kMs},
+                                                {Bytes(whole.begin() + 3, whole.end()), 30 * kMs}};
+    };
+    if (c.longWrite) {
+      const std::array<float, 10> measured{};
+      EXPECT_EQ(RunTransaction(rig.link.context(), WriteUserCalibrationMeasured(measured)), kOk)
+          << c.name;
+    } else {
+      uint8_t serial[4] = {};
+      EXPECT_EQ(RunTransaction(rig.link.context(), ReadSerialNumber(), serial, 4), kOk) << c.name;
+      EXPECT_EQ(GetU32(serial), 0x12345678u) << c.name;
+    }
+    EXPECT_EQ(rig.port.writes.size(), 1u) << c.name;
+  }
+}
+
+TEST(EchoFilter, RecognisesTheRequestOrItsTailOnlyAsAWhole) {
+  // ReadUnit(0) in profile V: 56 01 08 09 02 03 00 EB 00; its reply starts with the address 01.
+  const Bytes sent = {0x56, 0x01, 0x08, 0x09, 0x02, 0x03, 0x00, 0xEB, 0x00};
+  const SentFrame frame{sent.data(), sent.size(), 0x01};
+  struct Case {
+    const char* name;
+    Bytes received;
+    bool decided;
+    size_t echo;
+  } cases[] = {
+      {"nothing yet", {}, false, 0},
+      {"the reply alone", {0x01, 0x09, 0x3E, 0x02}, true, 0},
+      {"part of the echo", {0x56, 0x01, 0x08}, false, 0},
+      {"the whole echo", sent, true, sent.size()},
+      {"a 00 that may be inside the echo", {0x00}, false, 0},
+      {"the last byte, then the reply", {0x00, 0x01, 0x09}, true, 1},
+      {"the tail, then the reply", {0xEB, 0x00, 0x01}, true, 2},
+      {"a tail-like start not followed by the address", {0x00, 0x02}, true, 0},
+  };
+  for (const Case& c : cases) {
+    const EchoMatch m = MatchLeadingEcho(c.received.data(), c.received.size(), frame);
+    EXPECT_EQ(m.decided, c.decided) << c.name;
+    EXPECT_EQ(m.length, c.echo) << c.name;
+  }
+  Bytes echoThenReply = sent;
+  echoThenReply.insert(echoThenReply.end(), {0x01, 0x09, 0x3E});
+  EXPECT_EQ(MatchLeadingEcho(echoThenReply.data(), echoThenReply.size(), frame).length,
+            sent.size());
+}
+
+// A sensor that answers after the 1000 ms limit: every reply would land in the read of the next
+// request, and replies of the same length pass every check. Whatever the lateness, a command
+// gets its own value or fails; it never gets another command's.
+TEST(SerialTransport, LateRepliesAreNeverTakenForAnotherCommand) {
+  const std::pair<RequestBuilder, uint32_t> commands[] = {
+      {ReadSerialNumber(), 0x11111111},
+      {ReadItemNumber(), 0x22222222},
+      {ReadAtmosphericPressure(), 0x33333333},
+      {ReadCalibrationDateNumber(), 0x44444444},
+  };
+  struct Case {
+    LinkProfile profile;
+    int64_t lateMs;
+    bool queues;  // the sensor works through requests one after another
+    int pieces;
+  } cases[] = {
+      {LinkProfile::kProfileF, 1100, false, 3}, {LinkProfile::kProfileF, 1200, false, 1},
+      {LinkProfile::kProfileF, 1500, false, 1}, {LinkProfile::kProfileF, 2500, false, 1},
+      {LinkProfile::kProfileF, 2900, false, 1}, {LinkProfile::kProfileF, 1500, true, 1},
+      {LinkProfile::kProfileF, 2500, true, 1},  {LinkProfile::kProfileF, 3300, true, 1},
+      {LinkProfile::kProfileV, 1500, false, 1}, {LinkProfile::kProfileV, 2500, false, 1},
+      {LinkProfile::kProfileV, 2500, true, 1},  {LinkProfile::kProfileV, 4000, true, 1},
+      {LinkProfile::kProfileF, 1500, false, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "profile " << static_cast<int>(c.profile) << ", " << c.lateMs << " ms late"
+                 << (c.queues ? ", queueing" : "") << ", " << c.pieces << " pieces");
+    Rig rig;
+    rig.OpenAs(c.profile);
+    int64_t busyUntilUs = 0;
+    rig.port.responder = [&](const Bytes& request) {
+      uint32_t value = 0;
+      for (const auto& [builder, v] : commands) {
+        uint8_t body[8] = {};
+        builder.Build(body);
+        // Group and sub-command tell the commands apart.
+        if (std::search(request.begin(), request.end(), body, body + 3) != request.end()) value = v;
+      }
+      Bytes payload = {'>', 0, 0, 0, 0};
+      PutU32(payload.data() + 1, value);
+      auto chunks = Answer(request, payload);
+      const int64_t sentUs = rig.clock.NowUs() + rig.port.TransmitUs(request.size());
+      int64_t startUs = sentUs + c.lateMs * kMs;
+      if (c.queues) startUs = std::max(startUs, busyUntilUs + c.lateMs * kMs);
+      busyUntilUs = startUs + rig.port.TransmitUs(chunks[0].bytes.size());
+      chunks[0].delayUs = startUs - sentUs;
+      if (c.pieces > 1) {
+        const Bytes whole = chunks[0].bytes;
+        chunks.clear();
+        for (int p = 0; p < c.pieces; ++p) {
+          const size_t from = whole.size() * p / c.pieces;
+          const size_t to = whole.size() * (p + 1) / c.pieces;
+          // Each piece's delay counts from the end of the request.
+          chunks.push_back(
+              {Bytes(whole.begin() + from, whole.begin() + to), startUs - sentUs + p * 30 * kMs});
+        }
+      }
+      return chunks;
+    };
+    int answered = 0;
+    for (int round = 0; round < 2; ++round) {
+      for (const auto& [builder, value] : commands) {
+        uint8_t data[4] = {};
+        if (RunTransaction(rig.link.context(), builder, data, 4) != kOk) continue;
+        EXPECT_EQ(GetU32(data), value);
+        ++answered;
+      }
+    }
+    // Up to nearly three times the limit late, each command gets its answer in its three tries;
+    // a reply that straddles the limit in pieces never does, as it is never whole in time.
+    if (!c.queues && c.pieces == 1) {
+      EXPECT_EQ(answered, 8);
+    }
   }
 }
 
@@ -225,6 +383,66 @@ TEST(SerialTransport, NestedTransactionFromAPumpedTickTouchesNothing) {
   }
 }
 
+TEST(SerialTransport, TransmitQueueThatNeverDrainsFailsAfter3000ms) {
+  Rig rig;
+  rig.OpenAs(LinkProfile::kProfileF);
+  rig.port.responder = [](const Bytes& r) { return Answer(r); };
+  rig.port.transmitStuck = true;
+  const Bytes frame = {1, 2, 3};
+  const int64_t t0 = rig.clock.NowUs();
+  EXPECT_EQ(rig.link.transport().WritePort(frame.data(), frame.size()), ERR_LINK_TIMEOUT);
+  EXPECT_EQ(rig.clock.NowUs() - t0, 3000 * kMs);
+  EXPECT_FALSE(rig.link.transport().PortBusy());
+  // Through the engine: three tries, each given up at the drain, and nothing is read.
+  uint8_t type[2] = {0xEE, 0xEE};
+  EXPECT_EQ(RunTransaction(rig.link.context(), ReadDeviceType(), type, 2), ERR_LINK_TIMEOUT);
+  EXPECT_EQ(rig.port.writes.size(), 4u);
+  EXPECT_EQ(type[0], 0xEE);
+}
+
+TEST(SerialTransport, ReopeningDoesNotPurgeClosingDoes) {
+  Rig rig;
+  rig.OpenAs(LinkProfile::kProfileF);
+  const int receive = rig.port.receivePurges;
+  const int transmit = rig.port.transmitPurges;
+  ASSERT_EQ(rig.link.transport().OpenPort("COM1,19200,N,8,1"), kOk);
+  EXPECT_EQ(rig.port.receivePurges, receive);
+  EXPECT_EQ(rig.port.transmitPurges, transmit);
+  rig.link.transport().ClosePort();
+  EXPECT_EQ(rig.port.receivePurges, receive + 1);
+  EXPECT_EQ(rig.port.transmitPurges, transmit + 1);
+  EXPECT_FALSE(rig.port.IsOpen());
+}
+
+TEST(SerialTransport, FailedOpenSaysWhichDeviceAndWhy) {
+  VirtualClock clock;
+  FakeSerialPort port(clock);
+  NullEventPump pump;
+  SerialTransport transport(port, clock, pump, [](const std::string& name) {
+    return name == "COM7" ? std::string("/dev/ttyUSB6") : name;
+  });
+  struct Case {
+    const char* portString;
+    PortOpenFailure failure;
+    const char* text;
+  } cases[] = {
+      {"COM7,19200,N,8,1", PortOpenFailure::kNotFound, "/dev/ttyUSB6 (COM7): not found"},
+      {"COM7,19200,N,8,1", PortOpenFailure::kBusy,
+       "/dev/ttyUSB6 (COM7): busy - another program has the port open"},
+      {"/dev/pts/9,1200,N,8,1", PortOpenFailure::kPermissionDenied,
+       "/dev/pts/9: permission denied - add your user to the group dialout and log in again"},
+  };
+  for (const Case& c : cases) {
+    port.openFails = true;
+    port.openFailure = c.failure;
+    EXPECT_EQ(transport.OpenPort(c.portString), ERR_PORT_CLOSED);
+    EXPECT_EQ(transport.openFailure(), c.text);
+  }
+  port.openFails = false;
+  EXPECT_EQ(transport.OpenPort("COM7,19200,N,8,1"), kOk);
+  EXPECT_EQ(transport.openFailure(), "");
+}
+
 TEST(ServiceLink, ProfileFSetUpSendsThePreambleAndEndsAt19200) {
   Rig rig;
   rig.port.responder = [&](const Bytes& r) {
@@ -285,6 +503,16 @@ TEST(ServiceLink, RelinkReportsEachFailure) {
   EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kNoAnswer);
   rig.port.openFails = true;
   EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kOpenFailed);
+
+  // The port will not close between the preamble and 19200 baud, or will not open again.
+  rig.port.openFails = false;
+  rig.port.responder = [&](const Bytes& r) { return Answer(r); };
+  rig.port.closeFails = true;
+  EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kCloseFailed);
+  rig.port.closeFails = false;
+  rig.port.openFailsAtBaud = 19200;
+  EXPECT_EQ(rig.link.Relink("COM1"), RelinkResult::kReopenFailed);
+  EXPECT_EQ(rig.port.opened.back(), "COM1@50000");
 }
 
 }  // namespace

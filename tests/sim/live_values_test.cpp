@@ -248,6 +248,16 @@ TEST(LiveValues, AnalogueOutputFollowsScalingOrTheTestCurrent) {
   Ask(model, WriteAnalogueDacValue(3200));
   EXPECT_FALSE(model.state().testCurrentActive);
   EXPECT_EQ(model.state().dacValue, 3200);
+  // A forced DAC value drives the output stage, in proportion: the standard design gives 4 mA at
+  // 3200 and 16 mA at 12800, the compact one 4 mA at 1300 and 20 mA at 6500.
+  EXPECT_NEAR(AnalogueOutputCurrent(model.state(), r), 4.0, 1e-9);
+  Ask(model, WriteAnalogueDacValue(12800));
+  EXPECT_NEAR(AnalogueOutputCurrent(model.state(), r), 16.0, 1e-9);
+  SensorModel compact(0x1035, LinkKind::kProfileV, clock);
+  Ask(compact, WriteAnalogueDacValue(6500));
+  EXPECT_NEAR(AnalogueOutputCurrent(compact.state(), r), 20.0, 1e-9);
+  Ask(model, SetAnalogueTestCurrent(7.5f));
+  EXPECT_FALSE(model.state().dacOverride);
 }
 
 }  // namespace

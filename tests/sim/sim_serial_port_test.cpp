@@ -122,6 +122,7 @@ TEST_F(SimPort, PurgeReceiveDropsOnlyWhatHasArrived) {
 TEST_F(SimPort, EchoArrivesAsTheRequestIsSentAndPrecedesTheReply) {
   ASSERT_TRUE(port_.Open("COM3", At(1200)));
   model_.faults().echo = true;
+  model_.faults().drainEarlyUs = 0;
   const std::vector<uint8_t> frame = FrameRequest(LinkKind::kProfileV, Body(ReadDeviceType()));
   port_.Write(frame.data(), frame.size());
   clock_.SleepUs(3 * 8333 + 1);
@@ -131,6 +132,28 @@ TEST_F(SimPort, EchoArrivesAsTheRequestIsSentAndPrecedesTheReply) {
   const std::vector<uint8_t> all = ReadAll();
   ASSERT_EQ(all.size(), frame.size() + 9);
   EXPECT_EQ(std::vector<uint8_t>(all.begin(), all.begin() + 8), frame);
+}
+
+// The adapter reports the send done while the last bytes are still going out: what the drain's
+// purge leaves of the echo is the request's tail, and the reply follows it.
+TEST_F(SimPort, EchoTailOutlivesThePurgeAfterAnEarlyDrain) {
+  ASSERT_TRUE(port_.Open("COM3", At(1200)));
+  model_.faults().echo = true;
+  model_.faults().drainEarlyUs = 12'000;
+  const std::vector<uint8_t> frame = FrameRequest(LinkKind::kProfileV, Body(ReadDeviceType()));
+  port_.Write(frame.data(), frame.size());
+  EXPECT_EQ(port_.BytesInTransmitQueue(), 7);
+  ASSERT_TRUE(port_.WaitTransmitted(clock_, 1'000'000));
+  EXPECT_EQ(clock_.NowUs(), 66667 - 12'000);
+  EXPECT_EQ(port_.BytesInTransmitQueue(), 0);
+  EXPECT_EQ(port_.BytesInReceiveQueue(), 6) << "the echo of all bytes but the last two";
+  EXPECT_TRUE(port_.PurgeReceive());
+  clock_.SleepUs(1'000'000);
+  const std::vector<uint8_t> rest = ReadAll();
+  ASSERT_EQ(rest.size(), 2u + 9u);
+  EXPECT_EQ(std::vector<uint8_t>(rest.begin(), rest.begin() + 2),
+            std::vector<uint8_t>(frame.end() - 2, frame.end()));
+  EXPECT_EQ(rest[2], 0x01) << "the reply after the echo";
 }
 
 TEST_F(SimPort, PurgedTransmitQueueNeverReachesTheSensor) {

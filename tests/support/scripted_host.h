@@ -20,6 +20,10 @@ class ScriptedHost : public DialogHost {
     messages.push_back(text);
     events.push_back("message: " + text);
   }
+  void MessageWithDetail(const std::string& text, const std::string& detail) override {
+    Message(text);
+    details.push_back(detail);
+  }
   bool AskYesNo(const std::string& text) override { return Answer(text); }
   bool AskOkCancel(const std::string& text) override { return Answer(text); }
   void Refresh() override { ++refreshes; }
@@ -69,6 +73,8 @@ class ScriptedHost : public DialogHost {
   void FileWritten(const std::filesystem::path& file) override { written.push_back(file); }
 
   std::vector<std::string> messages;
+  // The detail texts of messages that had one, in order.
+  std::vector<std::string> details;
   std::vector<std::string> questions;
   std::vector<std::string> events;
   std::deque<bool> answers;
