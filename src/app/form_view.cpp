@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -46,11 +47,13 @@ void MakeReadOnlyLook(QWidget* field) {
   field->setPalette(palette);
 }
 
-void ApplyFont(QWidget* widget, const ControlSpec& spec) {
-  if (!spec.Has(control::kBold) && !spec.Has(control::kItalic)) return;
+void ApplyFont(QWidget* widget, const ControlSpec& spec, bool isLabel = false) {
+  const bool bold = spec.Has(control::kBold) || (isLabel && spec.Has(control::kBoldLabel));
+  if (!bold && !spec.Has(control::kItalic)) return;
   QFont font = widget->font();
-  if (spec.Has(control::kBold))
+  if (bold) {
     font.setWeight(static_cast<QFont::Weight>(std::min(font.weight() + kBoldWeightGrowth, 900)));
+  }
   if (spec.Has(control::kItalic)) font.setItalic(true);
   widget->setFont(font);
 }
@@ -105,6 +108,8 @@ void FormView::Build() {
   std::map<std::string, bool> onlyButtons;
   auto* top = new QGridLayout;
   top->setSpacing(kGroupSpacing);
+  // Groups beside the frame, top-aligned; only when the dialog has any.
+  QVBoxLayout* beside = nullptr;
   for (const GroupSpec& group : spec.groups()) {
     QWidget* box = nullptr;
     if (group.caption.empty()) {
@@ -117,9 +122,18 @@ void FormView::Build() {
     grids[group.id] = grid;
     nextRow[group.id] = 0;
     onlyButtons[group.id] = true;
-    QGridLayout* holder = group.parent.empty() ? top : grids.at(group.parent);
-    holder->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
+    if (group.besideFrame) {
+      if (beside == nullptr) {
+        beside = new QVBoxLayout;
+        beside->setSpacing(kGroupSpacing);
+      }
+      beside->addWidget(box);
+    } else {
+      QGridLayout* holder = group.parent.empty() ? top : grids.at(group.parent);
+      holder->addWidget(box, group.row, group.column, group.rowSpan, group.columnSpan);
+    }
   }
+  if (beside != nullptr) beside->addStretch(1);
   for (const ControlSpec& c : spec.controls()) {
     if (c.kind != ControlKind::kButton) onlyButtons[c.group] = false;
   }
@@ -147,7 +161,7 @@ void FormView::Build() {
         c.Has(control::kCentred) ? Qt::AlignCenter : Qt::Alignment();
     if (TakesLabelColumns(c)) {
       auto* label = new QLabel(Text(c.label), this);
-      ApplyFont(label, c);
+      ApplyFont(label, c, true);
       labels_[id] = label;
       auto* unit = new QLabel(this);
       units_[id] = unit;
@@ -164,7 +178,7 @@ void FormView::Build() {
     }
   }
 
-  auto* layout = new QVBoxLayout(this);
+  auto* layout = new QHBoxLayout(this);
   if (spec.flags() & dialogflag::kFramed) {
     auto* frame = new QFrame(this);
     frame->setFrameShape(QFrame::Box);
@@ -174,6 +188,7 @@ void FormView::Build() {
   } else {
     layout->addLayout(top);
   }
+  if (beside != nullptr) layout->addLayout(beside);
 }
 
 QWidget* FormView::MakeWidget(size_t id) {
@@ -262,8 +277,17 @@ QWidget* FormView::MakeWidget(size_t id) {
       break;
     }
     case ControlKind::kHeading: {
+      if (c.Has(control::kRule)) {
+        auto* rule = new QFrame(this);
+        rule->setFrameShape(QFrame::HLine);
+        rule->setFrameShadow(QFrame::Plain);
+        if (c.width > 0) rule->setMinimumWidth(c.width);
+        widget = rule;
+        break;
+      }
       auto* heading = new QLabel(Text(c.label), this);
       if (c.Has(control::kCentred)) heading->setAlignment(Qt::AlignCenter);
+      if (c.Has(control::kAlignRight)) heading->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       widget = heading;
       break;
     }
@@ -539,6 +563,7 @@ std::optional<std::filesystem::path> FormView::ChooseFile(const FileChooserSpec&
       QString::fromUtf8(spec.title.data(), static_cast<qsizetype>(spec.title.size())));
   chooser.setNameFilter(Text(FilterText(spec)));
   chooser.setOption(QFileDialog::ReadOnly, false);
+  if (!spec.folder.empty()) chooser.setDirectory(QString::fromStdString(spec.folder.string()));
   if (spec.mode == FileChooserSpec::Mode::kSave) {
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setFileMode(QFileDialog::AnyFile);

@@ -30,10 +30,10 @@ constexpr int64_t kMsPerDay = 24 * 60 * 60 * 1000;
 const std::array<QColor, kTrendChannelCount> kPaneColours = {
     QColor(0, 90, 200), QColor(0, 140, 70), QColor(200, 40, 30), QColor(120, 60, 160)};
 
-constexpr FileChooserSpec kPictureChooser{FileChooserSpec::Mode::kSave, trendwindow::kSavePicture,
+const FileChooserSpec kPictureChooser{FileChooserSpec::Mode::kSave, trendwindow::kSavePicture,
                                           trendwindow::kPictureFilter, trendwindow::kPicturePattern,
                                           trendwindow::kPictureSuffix};
-constexpr FileChooserSpec kDataChooser{FileChooserSpec::Mode::kSave, trendwindow::kSaveData,
+const FileChooserSpec kDataChooser{FileChooserSpec::Mode::kSave, trendwindow::kSaveData,
                                        trendwindow::kDataFilter, trendwindow::kDataPattern,
                                        trendwindow::kDataSuffix};
 

@@ -13,6 +13,7 @@
 #include "config/c_modbus_setting.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
+#include "reports/c_certificate.h"
 
 namespace korvin {
 
@@ -105,6 +106,8 @@ const std::vector<HeadlessDialog>& HeadlessDialogs() {
       {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Spec},
       {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
       {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
+      {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Spec,
+       true},
   };
   return dialogs;
 }
@@ -339,7 +342,9 @@ void HeadlessSession::RunSteps(TaskDialog& dialog, Host& host) {
     }
     const size_t id = *spec.Find(step.label);
     if (step.kind == HeadlessStep::Kind::kPress) {
-      if (!dialog.form().Enabled(id) || !dialog.form()[id].visible) {
+      // A hidden default button is still reached with Enter.
+      const bool reachable = dialog.form()[id].visible || spec[id].Has(control::kDefault);
+      if (!dialog.form().Enabled(id) || !reachable) {
         StepError("\"" + spec[id].label + "\" is disabled");
         return;
       }

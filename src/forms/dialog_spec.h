@@ -36,6 +36,13 @@ inline constexpr uint16_t kHidden = 0x0040;      // hidden until the dialog show
 inline constexpr uint16_t kCentred = 0x0080;     // headings and cells: text centred
 inline constexpr uint16_t kCancel = 0x0100;      // the button the close box and Esc stand for
 inline constexpr uint16_t kFixedWidth = 0x0200;  // fields: exactly `width` wide (table columns)
+
+// Only the label in the bold dialog font.
+inline constexpr uint16_t kBoldLabel = 0x1000;
+// A heading drawn as a horizontal line (a signature line).
+inline constexpr uint16_t kRule = 0x2000;
+// Headings: at the right edge of their grid cell (a sign before the cell to its right).
+inline constexpr uint16_t kAlignRight = 0x4000;
 }  // namespace control
 
 // One control as the screen shows it. `label` is unique within its dialog; a table cell, which
@@ -65,7 +72,9 @@ struct ControlSpec {
 
 // A group of controls: a box with a caption, or a plain area when the caption is empty. Groups
 // are placed in the dialog's own grid, or in the grid of the group named `parent` (declared
-// before it; give that group's own controls explicit rows that keep clear of its boxes).
+// before it; give that group's own controls explicit rows that keep clear of its boxes). In a
+// framed dialog a group `besideFrame` stands in a column right of the frame instead (a column
+// of buttons), from the top.
 struct GroupSpec {
   std::string id = {};
   std::string caption = {};
@@ -74,6 +83,7 @@ struct GroupSpec {
   int rowSpan = 1;
   int columnSpan = 1;
   std::string parent = {};
+  bool besideFrame = false;
 };
 
 // Flags of a dialog window.

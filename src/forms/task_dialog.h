@@ -30,7 +30,8 @@ bool AcceptInput(const std::string& text, Ui& ui);
 
 // A file-open or file-save chooser. `filterName` is what the chooser's filter list shows,
 // `pattern` the file pattern ("*.conf"); a save chooser adds `defaultSuffix` to a name typed
-// without one and asks before it replaces a file.
+// without one and asks before it replaces a file. The chooser opens in `folder` when it is
+// given, else where the platform chooses.
 struct FileChooserSpec {
   enum class Mode { kOpen, kSave };
   Mode mode = Mode::kOpen;
@@ -38,6 +39,7 @@ struct FileChooserSpec {
   std::string_view filterName;
   std::string_view pattern;
   std::string_view defaultSuffix;
+  std::filesystem::path folder = {};
 };
 
 // The window a task dialog runs in: message boxes and questions (Ui), its timers, the dialogs

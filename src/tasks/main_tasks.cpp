@@ -5,6 +5,7 @@
 #include "config/c_communication_select.h"
 #include "config/c_service_info.h"
 #include "config/c_setting.h"
+#include "reports/c_certificate.h"
 
 namespace korvin {
 
@@ -19,7 +20,10 @@ std::unique_ptr<TaskDialog> MakeMainTaskDialog(MainTask task, TaskEnvironment& e
     case MainTask::kSensorInfo:
       return std::make_unique<CServiceInfo>(environment);
     case MainTask::kCalibrationData:
-      return std::make_unique<CCalibrationData>(environment);
+      return std::make_unique<CCalibrationData>(
+          environment, [](TaskEnvironment& env, const CertificateInput& input) {
+            return std::unique_ptr<TaskDialog>(std::make_unique<CCertificate>(env, input));
+          });
   }
   return nullptr;
 }
