@@ -4,6 +4,7 @@
 
 #include "device/device_types.h"
 #include "device/magnus.h"
+#include "platform/program_files.h"
 #include "reports/certificate_pdf.h"
 #include "reports/certificate_texts.h"
 #include "reports/dew_point_table.h"
@@ -121,7 +122,8 @@ bool CCertificate::Read(const RequestBuilder& request, void* destination, uint8_
 
 void CCertificate::Open() {
   Form& f = form();
-  const LoadedTemplate loaded = LoadCertificateTemplate(host(), input_.programFolder);
+  // The chooser opens where the standard template is kept.
+  const LoadedTemplate loaded = LoadCertificateTemplate(host(), ProgramDataFolder());
   templatePath_ = loaded.path;
   ShowTemplateFields(f, loaded.values);
   if (loaded.standard) f.Enable(kCustomerLogo, false);

@@ -17,7 +17,7 @@ using test::DialogRig;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-const std::filesystem::path kStandardTemplate = KORVIN_RES_DIR "/ROVA_Standard.conf";
+const std::filesystem::path kStandardTemplate = KORVIN_SHARE_DIR "/ROVA_Standard.conf";
 
 struct Outcome {
   int status;

@@ -19,7 +19,7 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 namespace tf = templatefield;
 
-const std::filesystem::path kStandardTemplate = KORVIN_RES_DIR "/ROVA_Standard.conf";
+const std::filesystem::path kStandardTemplate = KORVIN_SHARE_DIR "/ROVA_Standard.conf";
 
 // A connected virtual sensor and the certificate opened on it as the calibration data view
 // opens it.
@@ -259,6 +259,10 @@ TEST(CertificateTemplate, CustomerLogoByTemplateName) {
   EXPECT_EQ(C::TemplateFields(cancelled.dialog->form()), TemplateValues{});
   EXPECT_EQ(cancelled.dialog->logoPath(), "");
   EXPECT_TRUE(cancelled.dialog->templatePath().empty());
+  // The template chooser opens where the standard template is kept.
+  ASSERT_FALSE(cancelled.rig.host.choosers.empty());
+  EXPECT_TRUE(std::filesystem::exists(cancelled.rig.host.choosers.front().folder /
+                                      "ROVA_Standard.conf"));
 
   for (const char* name : {"Copy.conf", "rova_standard.conf"}) {
     CertificateRig copy(0x1035);

@@ -15,7 +15,7 @@ namespace {
 namespace tf = templatefield;
 using ::testing::IsEmpty;
 
-const std::filesystem::path kStandardTemplate = KORVIN_RES_DIR "/ROVA_Standard.conf";
+const std::filesystem::path kStandardTemplate = KORVIN_SHARE_DIR "/ROVA_Standard.conf";
 
 std::string FileText(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
