@@ -39,9 +39,9 @@ constexpr int kFieldsPerGroup = 8;
 // A dialog of four boxes of labelled fields and a row of buttons, like the service screens.
 class BenchDialog final : public korvin::TaskDialog {
  public:
-  static const korvin::DialogSpec& Spec() {
-    static const korvin::DialogSpec spec = [] {
-      korvin::DialogSpec s("Snapshot benchmark");
+  static const korvin::DialogScreen& Screen() {
+    static const korvin::DialogScreen screen = [] {
+      korvin::DialogScreen s("Snapshot benchmark");
       for (int g = 0; g < kGroups; ++g) {
         const std::string id = "g" + std::to_string(g);
         s.Group({id, "Group " + std::to_string(g + 1), g / 2, g % 2});
@@ -55,10 +55,10 @@ class BenchDialog final : public korvin::TaskDialog {
       s.Add({.label = "Print to PDF", .kind = korvin::ControlKind::kButton, .group = "buttons"});
       return s;
     }();
-    return spec;
+    return screen;
   }
-  BenchDialog() : TaskDialog(Spec()) {
-    for (size_t id = 0; id + 1 < spec().size(); ++id) {
+  BenchDialog() : TaskDialog(Screen()) {
+    for (size_t id = 0; id + 1 < screen().size(); ++id) {
       form().SetText(id, std::to_string(-40.0 + 1.25 * static_cast<double>(id)));
     }
   }
@@ -76,7 +76,7 @@ constexpr int kLogoHeight = 150;
 
 // What the certificate shows for a sensor with both elements and an analogue output.
 korvin::Form CertificateForm(const fs::path& logo) {
-  korvin::Form form(Certificate::Spec());
+  korvin::Form form(Certificate::Screen());
   Certificate::ShowTemplateFields(form, korvin::ReadTemplateFile(KORVIN_STANDARD_TEMPLATE));
   form.SetText(Certificate::kLogo, logo.string());
   const std::pair<size_t, const char*> shown[] = {

@@ -47,27 +47,27 @@ void MakeReadOnlyLook(QWidget* field) {
   field->setPalette(palette);
 }
 
-void ApplyFont(QWidget* widget, const ControlSpec& spec, bool isLabel = false) {
-  const bool bold = spec.Has(control::kBold) || (isLabel && spec.Has(control::kBoldLabel));
-  if (!bold && !spec.Has(control::kItalic)) return;
+void ApplyFont(QWidget* widget, const ControlSpec& declared, bool isLabel = false) {
+  const bool bold = declared.Has(control::kBold) || (isLabel && declared.Has(control::kBoldLabel));
+  if (!bold && !declared.Has(control::kItalic)) return;
   QFont font = widget->font();
   if (bold) {
     font.setWeight(static_cast<QFont::Weight>(std::min(font.weight() + kBoldWeightGrowth, 900)));
   }
-  if (spec.Has(control::kItalic)) font.setItalic(true);
+  if (declared.Has(control::kItalic)) font.setItalic(true);
   widget->setFont(font);
 }
 
 // A field or list with a label of its own takes three grid columns: label, control, unit.
-bool TakesLabelColumns(const ControlSpec& spec) {
-  if (spec.Has(control::kCell)) return false;
-  return spec.kind == ControlKind::kField || spec.kind == ControlKind::kList ||
-         spec.kind == ControlKind::kProgress;
+bool TakesLabelColumns(const ControlSpec& declared) {
+  if (declared.Has(control::kCell)) return false;
+  return declared.kind == ControlKind::kField || declared.kind == ControlKind::kList ||
+         declared.kind == ControlKind::kProgress;
 }
 
-std::string FilterText(const FileChooserSpec& spec) {
-  std::string filter(spec.filterName);
-  if (filter.find('(') == std::string::npos) filter += " (" + std::string(spec.pattern) + ")";
+std::string FilterText(const FileChooserSpec& chooser) {
+  std::string filter(chooser.filterName);
+  if (filter.find('(') == std::string::npos) filter += " (" + std::string(chooser.pattern) + ")";
   return filter;
 }
 
@@ -75,9 +75,9 @@ std::string FilterText(const FileChooserSpec& spec) {
 
 FormView::FormView(TaskDialog& dialog, QtEventPump* pump, QWidget* parent)
     : QDialog(parent), dialog_(dialog), pump_(pump) {
-  setWindowTitle(Text(dialog.spec().title()));
+  setWindowTitle(Text(dialog.screen().title()));
   setModal(true);
-  if (dialog.spec().flags() & dialogflag::kNoTitleBar) {
+  if (dialog.screen().flags() & dialogflag::kNoTitleBar) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint);
   }
   Build();
@@ -98,10 +98,10 @@ void FormView::Run(TaskDialog& dialog, QtEventPump* pump, QWidget* parent, Ui* u
 }
 
 void FormView::Build() {
-  const DialogSpec& spec = dialog_.spec();
-  widgets_.assign(spec.size(), nullptr);
-  labels_.assign(spec.size(), nullptr);
-  units_.assign(spec.size(), nullptr);
+  const DialogScreen& screen = dialog_.screen();
+  widgets_.assign(screen.size(), nullptr);
+  labels_.assign(screen.size(), nullptr);
+  units_.assign(screen.size(), nullptr);
 
   std::map<std::string, QGridLayout*> grids;
   std::map<std::string, int> nextRow;
@@ -110,7 +110,7 @@ void FormView::Build() {
   top->setSpacing(kGroupSpacing);
   // Groups beside the frame, top-aligned; only when the dialog has any.
   QVBoxLayout* beside = nullptr;
-  for (const GroupSpec& group : spec.groups()) {
+  for (const GroupSpec& group : screen.groups()) {
     QWidget* box = nullptr;
     if (group.caption.empty()) {
       box = new QWidget(this);
@@ -134,13 +134,13 @@ void FormView::Build() {
     }
   }
   if (beside != nullptr) beside->addStretch(1);
-  for (const ControlSpec& c : spec.controls()) {
+  for (const ControlSpec& c : screen.controls()) {
     if (c.kind != ControlKind::kButton) onlyButtons[c.group] = false;
   }
 
   std::map<std::string, QButtonGroup*> radioGroups;
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     QGridLayout* grid = grids.at(c.group);
     int& next = nextRow[c.group];
     const int row = c.row >= 0 ? c.row : next;
@@ -179,7 +179,7 @@ void FormView::Build() {
   }
 
   auto* layout = new QHBoxLayout(this);
-  if (spec.flags() & dialogflag::kFramed) {
+  if (screen.flags() & dialogflag::kFramed) {
     auto* frame = new QFrame(this);
     frame->setFrameShape(QFrame::Box);
     frame->setFrameShadow(QFrame::Sunken);
@@ -192,7 +192,7 @@ void FormView::Build() {
 }
 
 QWidget* FormView::MakeWidget(size_t id) {
-  const ControlSpec& c = dialog_.spec()[id];
+  const ControlSpec& c = dialog_.screen()[id];
   QWidget* widget = nullptr;
   switch (c.kind) {
     case ControlKind::kField: {
@@ -298,11 +298,11 @@ QWidget* FormView::MakeWidget(size_t id) {
 
 void FormView::Push() {
   pushing_ = true;
-  const DialogSpec& spec = dialog_.spec();
+  const DialogScreen& screen = dialog_.screen();
   const Form& form = dialog_.form();
   std::map<QButtonGroup*, bool> anyChecked;
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     const ControlState& s = form[id];
     QWidget* widget = widgets_[id];
     switch (c.kind) {
@@ -383,10 +383,10 @@ void FormView::Push() {
 }
 
 void FormView::Pull() {
-  const DialogSpec& spec = dialog_.spec();
+  const DialogScreen& screen = dialog_.screen();
   Form& form = dialog_.form();
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     ControlState& s = form[id];
     QWidget* widget = widgets_[id];
     switch (c.kind) {
@@ -455,9 +455,9 @@ void FormView::keyPressEvent(QKeyEvent* event) {
   const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
   if (enter && qobject_cast<QPlainTextEdit*>(focusWidget()) == nullptr) {
     // Enter runs the default command, also when its button is not shown.
-    const DialogSpec& spec = dialog_.spec();
-    for (size_t id = 0; id < spec.size(); ++id) {
-      if (spec[id].kind == ControlKind::kButton && spec[id].Has(control::kDefault) &&
+    const DialogScreen& screen = dialog_.screen();
+    for (size_t id = 0; id < screen.size(); ++id) {
+      if (screen[id].kind == ControlKind::kButton && screen[id].Has(control::kDefault) &&
           dialog_.form().Enabled(id)) {
         RunProcedure([this, id] { dialog_.Press(id); });
         return;
@@ -550,25 +550,25 @@ void FormView::StopTimer(int timerId) {
   if (it != timers_.end()) it->second->stop();
 }
 
-std::optional<std::string> FormView::Input(const InputSpec& spec) {
+std::optional<std::string> FormView::Input(const InputSpec& input) {
   if (Quitting()) return std::nullopt;
   Push();
-  return RunInputDialog(MessageParent(), spec);
+  return RunInputDialog(MessageParent(), input);
 }
 
-std::optional<std::filesystem::path> FormView::ChooseFile(const FileChooserSpec& spec) {
+std::optional<std::filesystem::path> FormView::ChooseFile(const FileChooserSpec& wanted) {
   if (Quitting()) return std::nullopt;
   QFileDialog chooser(
       MessageParent(),
-      QString::fromUtf8(spec.title.data(), static_cast<qsizetype>(spec.title.size())));
-  chooser.setNameFilter(Text(FilterText(spec)));
+      QString::fromUtf8(wanted.title.data(), static_cast<qsizetype>(wanted.title.size())));
+  chooser.setNameFilter(Text(FilterText(wanted)));
   chooser.setOption(QFileDialog::ReadOnly, false);
-  if (!spec.folder.empty()) chooser.setDirectory(QString::fromStdString(spec.folder.string()));
-  if (spec.mode == FileChooserSpec::Mode::kSave) {
+  if (!wanted.folder.empty()) chooser.setDirectory(QString::fromStdString(wanted.folder.string()));
+  if (wanted.mode == FileChooserSpec::Mode::kSave) {
     chooser.setAcceptMode(QFileDialog::AcceptSave);
     chooser.setFileMode(QFileDialog::AnyFile);
-    if (!spec.defaultSuffix.empty())
-      chooser.setDefaultSuffix(Text(std::string(spec.defaultSuffix)));
+    if (!wanted.defaultSuffix.empty())
+      chooser.setDefaultSuffix(Text(std::string(wanted.defaultSuffix)));
   } else {
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setFileMode(QFileDialog::ExistingFile);

@@ -53,8 +53,8 @@ class FormView final : public QDialog, public DialogHost {
   void RunChild(TaskDialog& child) override;
   void StartTimer(int timerId, int periodMs) override;
   void StopTimer(int timerId) override;
-  std::optional<std::string> Input(const InputSpec& spec) override;
-  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& spec) override;
+  std::optional<std::string> Input(const InputSpec& input) override;
+  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& chooser) override;
   bool SavePicture(const std::filesystem::path& png) override;
   void KeepAlive() override;
 

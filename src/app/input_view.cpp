@@ -21,15 +21,15 @@ QString Text(std::string_view text) {
 
 class InputDialog final : public QDialog {
  public:
-  InputDialog(QWidget* parent, const InputSpec& spec) : QDialog(parent) {
-    setWindowTitle(Text(spec.title));
+  InputDialog(QWidget* parent, const InputSpec& input) : QDialog(parent) {
+    setWindowTitle(Text(input.title));
     setModal(true);
     field_ = new QLineEdit(this);
     field_->setObjectName(QStringLiteral("input"));
     field_->setMinimumWidth(kFieldWidth);
     auto* row = new QHBoxLayout;
     row->addWidget(field_, 1);
-    row->addWidget(new QLabel(Text(spec.unit), this));
+    row->addWidget(new QLabel(Text(input.unit), this));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
@@ -37,7 +37,7 @@ class InputDialog final : public QDialog {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
-    if (spec.cancellable) {
+    if (input.cancellable) {
       auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
       connect(cancel, &QPushButton::clicked, this, &InputDialog::reject);
       buttons->addWidget(cancel);
@@ -60,8 +60,8 @@ class InputDialog final : public QDialog {
 
 }  // namespace
 
-std::optional<std::string> RunInputDialog(QWidget* parent, const InputSpec& spec) {
-  InputDialog dialog(parent, spec);
+std::optional<std::string> RunInputDialog(QWidget* parent, const InputSpec& input) {
+  InputDialog dialog(parent, input);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.text();
 }

@@ -31,11 +31,11 @@ const std::array<QColor, kTrendChannelCount> kPaneColours = {
     QColor(0, 90, 200), QColor(0, 140, 70), QColor(200, 40, 30), QColor(120, 60, 160)};
 
 const FileChooserSpec kPictureChooser{FileChooserSpec::Mode::kSave, trendwindow::kSavePicture,
-                                          trendwindow::kPictureFilter, trendwindow::kPicturePattern,
-                                          trendwindow::kPictureSuffix};
+                                      trendwindow::kPictureFilter, trendwindow::kPicturePattern,
+                                      trendwindow::kPictureSuffix};
 const FileChooserSpec kDataChooser{FileChooserSpec::Mode::kSave, trendwindow::kSaveData,
-                                       trendwindow::kDataFilter, trendwindow::kDataPattern,
-                                       trendwindow::kDataSuffix};
+                                   trendwindow::kDataFilter, trendwindow::kDataPattern,
+                                   trendwindow::kDataSuffix};
 
 QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -234,20 +234,20 @@ bool TrendWindow::SaveData(const std::filesystem::path& csv) {
   return WriteTrendCsv(buffer_, csv);
 }
 
-void TrendWindow::SaveChosen(const FileChooserSpec& spec,
+void TrendWindow::SaveChosen(const FileChooserSpec& chooser,
                              bool (TrendWindow::*save)(const std::filesystem::path&),
                              std::string_view failure) {
-  const std::optional<std::filesystem::path> file = ChooseFile(spec);
+  const std::optional<std::filesystem::path> file = ChooseFile(chooser);
   if (file && !(this->*save)(*file)) Tell(failure, *file);
 }
 
-std::optional<std::filesystem::path> TrendWindow::ChooseFile(const FileChooserSpec& spec) {
-  if (chooser_) return chooser_(spec);
-  QFileDialog chooser(this, Text(spec.title));
+std::optional<std::filesystem::path> TrendWindow::ChooseFile(const FileChooserSpec& wanted) {
+  if (chooser_) return chooser_(wanted);
+  QFileDialog chooser(this, Text(wanted.title));
   chooser.setAcceptMode(QFileDialog::AcceptSave);
-  chooser.setNameFilter(Text(spec.filterName) + QStringLiteral(" (") + Text(spec.pattern) +
+  chooser.setNameFilter(Text(wanted.filterName) + QStringLiteral(" (") + Text(wanted.pattern) +
                         QStringLiteral(")"));
-  chooser.setDefaultSuffix(Text(spec.defaultSuffix));
+  chooser.setDefaultSuffix(Text(wanted.defaultSuffix));
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return std::nullopt;
   return std::filesystem::path(chooser.selectedFiles().first().toStdString());
 }

@@ -106,10 +106,10 @@ class TrendWindow final : public QWidget {
   void ShowChannels();
   void ShowStatus();
   // Saves with `save` to the file the user chooses; a failure is said with the file's name.
-  void SaveChosen(const FileChooserSpec& spec,
+  void SaveChosen(const FileChooserSpec& chooser,
                   bool (TrendWindow::*save)(const std::filesystem::path&),
                   std::string_view failure);
-  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& spec);
+  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& chooser);
   // The failure and the file it concerns, in a message box.
   void Tell(std::string_view failure, const std::filesystem::path& file);
 

@@ -63,12 +63,12 @@ std::optional<CAnalogCali::DacPoints> CAnalogCali::DacPointsFor(uint16_t deviceT
   return std::nullopt;
 }
 
-const DialogSpec& CAnalogCali::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CAnalogCali::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
     constexpr int kLogColumns = 3;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"log", "", 0, 0});
     s.Group({"buttons", "", 1, 0});
     s.Add(kMessageHeading,
@@ -92,10 +92,10 @@ const DialogSpec& CAnalogCali::Spec() {
                   .column = 2});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
-CAnalogCali::CAnalogCali(TaskEnvironment& environment) : TaskDialog(Spec()), env_(environment) {}
+CAnalogCali::CAnalogCali(TaskEnvironment& environment) : TaskDialog(Screen()), env_(environment) {}
 
 void CAnalogCali::Open() {
   form().SetText(kLog, kStartMessage);

@@ -43,7 +43,7 @@ class CAnalogCali final : public TaskDialog {
   // The two DAC values of a device type; nothing for a type that cannot be calibrated.
   static std::optional<DacPoints> DacPointsFor(uint16_t deviceType);
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CAnalogCali(TaskEnvironment& environment);
 

@@ -6,11 +6,11 @@
 
 namespace korvin {
 
-const DialogSpec& CCaliSelect::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CCaliSelect::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"buttons", ""});
     s.Add(kDewPoint, {.label = "Dew point calibration", .kind = K::kButton, .group = "buttons"});
     s.Add(kPressure, {.label = "Pressure calibration",
@@ -24,10 +24,10 @@ const DialogSpec& CCaliSelect::Spec() {
     s.Add(kExit, {.label = "Exit", .kind = K::kButton, .group = "buttons", .flags = kCancel});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
-CCaliSelect::CCaliSelect(TaskEnvironment& environment) : TaskDialog(Spec()), env_(environment) {}
+CCaliSelect::CCaliSelect(TaskEnvironment& environment) : TaskDialog(Screen()), env_(environment) {}
 
 void CCaliSelect::Open() {
   form().Enable(kPressure, env_.record.HasPressureSensor());

@@ -14,7 +14,7 @@ class CCaliSelect final : public TaskDialog {
 
   static constexpr char kTitle[] = "Calibration select";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CCaliSelect(TaskEnvironment& environment);
 

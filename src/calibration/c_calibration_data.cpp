@@ -129,7 +129,7 @@ std::string PointName(size_t point) {
   return "Cali " + std::to_string(point + 1);
 }
 
-void AddHeading(DialogSpec& s, std::string_view text, const char* group, int row, int column) {
+void AddHeading(DialogScreen& s, std::string_view text, const char* group, int row, int column) {
   s.Add({.label = std::string(text),
          .kind = ControlKind::kHeading,
          .group = group,
@@ -138,7 +138,7 @@ void AddHeading(DialogSpec& s, std::string_view text, const char* group, int row
          .column = column});
 }
 
-void AddCell(DialogSpec& s, size_t id, std::string label, const char* group, int row, int column,
+void AddCell(DialogScreen& s, size_t id, std::string label, const char* group, int row, int column,
              int width = kTableCellWidth) {
   s.Add(id, {.label = std::move(label),
              .group = group,
@@ -148,7 +148,7 @@ void AddCell(DialogSpec& s, size_t id, std::string label, const char* group, int
              .width = width});
 }
 
-void AddFixedControls(DialogSpec& s) {
+void AddFixedControls(DialogScreen& s) {
   auto field = [&](size_t id, const char* label, const char* group, const char* unit, int row,
                    int column) {
     s.Add(id, {.label = label,
@@ -181,7 +181,7 @@ void AddFixedControls(DialogSpec& s) {
   field(C::kPressureA0, "Coeff A0:", "coefficients", "", 1, 0);
 }
 
-void AddK5Table(DialogSpec& s) {
+void AddK5Table(DialogScreen& s) {
   AddCell(s, C::kK5Count, CellLabel("K5 sensor", kCountColumn), "k5", 0, 1);
   for (size_t point = 0; point < C::kK5Points; ++point) {
     for (size_t column = 0; column < C::kK5Columns; ++column) {
@@ -198,7 +198,7 @@ void AddK5Table(DialogSpec& s) {
   }
 }
 
-void AddQcmTable(DialogSpec& s) {
+void AddQcmTable(DialogScreen& s) {
   AddCell(s, C::kQcmCount, CellLabel("QCM sensor", kCountColumn), "qcm", 0, 1);
   for (size_t point = 0; point < C::kQcmPoints; ++point) {
     for (size_t column = 0; column < C::kQcmColumns; ++column) {
@@ -216,7 +216,7 @@ void AddQcmTable(DialogSpec& s) {
   }
 }
 
-void AddHeadings(DialogSpec& s) {
+void AddHeadings(DialogScreen& s) {
   AddHeading(s, kCountHeading, "k5", 0, 0);
   for (size_t column = 0; column < C::kK5Columns; ++column) {
     AddHeading(s, kK5ColumnNames[column], "k5", kK5HeadingRow, static_cast<int>(column) + 1);
@@ -253,10 +253,10 @@ void AddHeadings(DialogSpec& s) {
 
 }  // namespace
 
-const DialogSpec& CCalibrationData::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CCalibrationData::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"identity", "", 0, 0});
     s.Group({"analogue", "Analog calibration data", 1, 0});
     s.Group({"pressure", "Pressure data", 2, 0});
@@ -284,12 +284,12 @@ const DialogSpec& CCalibrationData::Spec() {
     AddHeadings(s);
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 CCalibrationData::CCalibrationData(TaskEnvironment& environment,
                                    CertificateDialogMaker makeCertificate)
-    : TaskDialog(Spec()), env_(environment), makeCertificate_(std::move(makeCertificate)) {}
+    : TaskDialog(Screen()), env_(environment), makeCertificate_(std::move(makeCertificate)) {}
 
 bool CCalibrationData::Read(const RequestBuilder& request, void* destination, uint8_t copyLimit) {
   if (RunAttempts(env_.protocol(), request, destination, copyLimit)) return true;

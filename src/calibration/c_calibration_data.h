@@ -85,7 +85,7 @@ class CCalibrationData final : public TaskDialog {
   static constexpr char kTitle[] = "Calibration data";
   static constexpr char kPdfSuffix[] = "_Calidata.pdf";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CCalibrationData(TaskEnvironment& environment,
                             CertificateDialogMaker makeCertificate = {});

@@ -52,11 +52,11 @@ std::string SegmentName(size_t segment) {
 
 }  // namespace
 
-const DialogSpec& CManualCalibration::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CManualCalibration::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"offset", "Offset calibration", 0, 0});
     s.Group({"calibration", "Dew point calibration", 1, 0});
     s.Group({"table", "", 0, 1, 2, 1});
@@ -165,11 +165,11 @@ const DialogSpec& CManualCalibration::Spec() {
                   .column = 1});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 CManualCalibration::CManualCalibration(TaskEnvironment& environment)
-    : TaskDialog(Spec()),
+    : TaskDialog(Screen()),
       env_(environment),
       elementSet_(environment.record.elementSet),
       refresh_(kDewPointChannel, kLivePlaces) {}

@@ -53,7 +53,7 @@ class CManualCalibration final : public TaskDialog {
   static constexpr int kRefreshTimer = 11;
   static constexpr char kTitle[] = "Dew point calibration";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CManualCalibration(TaskEnvironment& environment);
 

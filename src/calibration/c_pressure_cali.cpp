@@ -11,11 +11,11 @@ constexpr int kPressurePlaces = 3;
 
 }  // namespace
 
-const DialogSpec& CPressureCali::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CPressureCali::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"values", "", 0, 0});
     s.Group({"steps", "", 1, 0});
     s.Group({"buttons", "", 2, 0});
@@ -37,11 +37,11 @@ const DialogSpec& CPressureCali::Spec() {
     s.Add(kExit, {.label = "Exit", .kind = K::kButton, .group = "buttons", .flags = kCancel});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 CPressureCali::CPressureCali(TaskEnvironment& environment)
-    : TaskDialog(Spec()), env_(environment), refresh_(kPressureChannel, kPressurePlaces) {}
+    : TaskDialog(Screen()), env_(environment), refresh_(kPressureChannel, kPressurePlaces) {}
 
 void CPressureCali::Open() {
   host().StartTimer(kRefreshTimer, LiveRefresh::kPeriodMs);

@@ -18,7 +18,7 @@ class CPressureCali final : public TaskDialog {
   static constexpr float kMaxSpanBarg = 12.0f;
   static constexpr char kTitle[] = "Pressure calibration";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CPressureCali(TaskEnvironment& environment);
 

@@ -97,16 +97,17 @@ std::string SaveTarget(const std::filesystem::path& file, std::string_view defau
 
 const std::vector<HeadlessDialog>& HeadlessDialogs() {
   static const std::vector<HeadlessDialog> dialogs = {
-      {"settings", MainTask::kSensorSettings, {}, &CSetting::Spec},
-      {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Spec},
-      {"calibration", MainTask::kCalibration, {}, &CCaliSelect::Spec},
+      {"settings", MainTask::kSensorSettings, {}, &CSetting::Screen},
+      {"modbus", MainTask::kCommunication, "Modbus setting", &CModbusSetting::Screen},
+      {"calibration", MainTask::kCalibration, {}, &CCaliSelect::Screen},
       {"calibrate-dewpoint", MainTask::kCalibration, "Dew point calibration",
-       &CManualCalibration::Spec},
-      {"calibrate-pressure", MainTask::kCalibration, "Pressure calibration", &CPressureCali::Spec},
-      {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Spec},
-      {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Spec},
-      {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Spec, true},
-      {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Spec,
+       &CManualCalibration::Screen},
+      {"calibrate-pressure", MainTask::kCalibration, "Pressure calibration",
+       &CPressureCali::Screen},
+      {"calibrate-analogue", MainTask::kCalibration, "Analogue calibration", &CAnalogCali::Screen},
+      {"service-info", MainTask::kSensorInfo, {}, &CServiceInfo::Screen},
+      {"calibration-data", MainTask::kCalibrationData, {}, &CCalibrationData::Screen, true},
+      {"certificate", MainTask::kCalibrationData, "Generate certificate", &CCertificate::Screen,
        true},
   };
   return dialogs;
@@ -151,35 +152,35 @@ class HeadlessSession::Host final : public DialogHost {
   }
   void StopTimer(int timerId) override { timers_.erase(timerId); }
 
-  std::optional<std::string> Input(const InputSpec& spec) override {
+  std::optional<std::string> Input(const InputSpec& input) override {
     std::deque<std::string>& inputs = session_.options_.answers.inputs;
     while (!inputs.empty()) {
       std::string text = inputs.front();
       inputs.pop_front();
-      Note(std::string(spec.title), text);
+      Note(std::string(input.title), text);
       if (AcceptInput(text, *this)) return text;
     }
-    Note(std::string(spec.title), "(cancelled)");
+    Note(std::string(input.title), "(cancelled)");
     return std::nullopt;
   }
 
-  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& spec) override {
+  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& chooser) override {
     std::deque<std::filesystem::path>& files = session_.options_.answers.files;
     if (files.empty()) {
-      Note(std::string(spec.title), "(cancelled)");
+      Note(std::string(chooser.title), "(cancelled)");
       return std::nullopt;
     }
     std::filesystem::path file = files.front();
     files.pop_front();
-    if (spec.mode == FileChooserSpec::Mode::kSave) {
-      file = SaveTarget(file, spec.defaultSuffix);
-      Note(std::string(spec.title), file.string());
+    if (chooser.mode == FileChooserSpec::Mode::kSave) {
+      file = SaveTarget(file, chooser.defaultSuffix);
+      Note(std::string(chooser.title), file.string());
       if (std::filesystem::exists(file) &&
           !AskYesNo(file.string() + " already exists. Replace it?")) {
         return std::nullopt;
       }
     } else {
-      Note(std::string(spec.title), file.string());
+      Note(std::string(chooser.title), file.string());
     }
     return file;
   }
@@ -249,18 +250,18 @@ HeadlessSession::HeadlessSession(Options options, Clock& clock, PictureSaver pic
 
 std::optional<std::string> HeadlessSession::CheckSteps(const HeadlessDialog& dialog,
                                                        const std::vector<HeadlessStep>& steps) {
-  const DialogSpec& spec = dialog.spec();
+  const DialogScreen& screen = dialog.screen();
   for (const HeadlessStep& step : steps) {
     if (step.kind == HeadlessStep::Kind::kWait) continue;
-    const std::optional<size_t> id = spec.Find(step.label);
-    const bool isButton = id && spec[*id].kind == ControlKind::kButton;
+    const std::optional<size_t> id = screen.Find(step.label);
+    const bool isButton = id && screen[*id].kind == ControlKind::kButton;
     const bool pressUnknown = step.kind == HeadlessStep::Kind::kPress && !isButton;
     const bool setUnknown = step.kind == HeadlessStep::Kind::kSet && (!id || isButton);
     if (!pressUnknown && !setUnknown) continue;
     std::ostringstream error;
-    error << '"' << spec.title() << "\" has no " << (pressUnknown ? "button" : "control") << " \""
+    error << '"' << screen.title() << "\" has no " << (pressUnknown ? "button" : "control") << " \""
           << step.label << "\"; " << (pressUnknown ? "buttons: " : "controls: ")
-          << Quoted(pressUnknown ? spec.ButtonLabels() : spec.SettableLabels());
+          << Quoted(pressUnknown ? screen.ButtonLabels() : screen.SettableLabels());
     return error.str();
   }
   return std::nullopt;
@@ -283,10 +284,10 @@ int HeadlessSession::Run(TaskDialog& entry) {
   if (target.via.empty()) {
     Opened(entry, host);
   } else if (!entry.ended()) {
-    const std::optional<size_t> via = entry.spec().Find(target.via);
+    const std::optional<size_t> via = entry.screen().Find(target.via);
     if (!via || !entry.form().Enabled(*via)) {
       err_ << "korvin-cli: \"" << target.via << "\" is not available for this sensor in \""
-           << entry.spec().title() << "\"" << std::endl;
+           << entry.screen().title() << "\"" << std::endl;
       return 1;
     }
     entry.Press(*via);
@@ -302,7 +303,7 @@ int HeadlessSession::Run(TaskDialog& entry) {
 // A dialog has run its open sequence. The target runs the steps and is printed; a dialog it
 // opens in turn only shows its messages and is closed again.
 void HeadlessSession::Opened(TaskDialog& dialog, Host& host) {
-  if (&dialog.spec() != &options_.dialog->spec() || reachedTarget_) {
+  if (&dialog.screen() != &options_.dialog->screen() || reachedTarget_) {
     if (!dialog.ended()) dialog.CloseBox();
     return;
   }
@@ -330,7 +331,7 @@ void HeadlessSession::StepError(const std::string& text) {
 }
 
 void HeadlessSession::RunSteps(TaskDialog& dialog, Host& host) {
-  const DialogSpec& spec = dialog.spec();
+  const DialogScreen& screen = dialog.screen();
   for (const HeadlessStep& step : options_.steps) {
     if (dialog.ended()) {
       StepError("the dialog has closed; the remaining steps were not run");
@@ -340,12 +341,12 @@ void HeadlessSession::RunSteps(TaskDialog& dialog, Host& host) {
       host.Wait(step.seconds);
       continue;
     }
-    const size_t id = *spec.Find(step.label);
+    const size_t id = *screen.Find(step.label);
     if (step.kind == HeadlessStep::Kind::kPress) {
       // A hidden default button is still reached with Enter.
-      const bool reachable = dialog.form()[id].visible || spec[id].Has(control::kDefault);
+      const bool reachable = dialog.form()[id].visible || screen[id].Has(control::kDefault);
       if (!dialog.form().Enabled(id) || !reachable) {
-        StepError("\"" + spec[id].label + "\" is disabled");
+        StepError("\"" + screen[id].label + "\" is disabled");
         return;
       }
       dialog.Press(id);
@@ -360,10 +361,10 @@ void HeadlessSession::RunSteps(TaskDialog& dialog, Host& host) {
 }
 
 void HeadlessSession::Print(const TaskDialog& dialog) {
-  const DialogSpec& spec = dialog.spec();
+  const DialogScreen& screen = dialog.screen();
   const Form& form = dialog.form();
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     if (c.kind == ControlKind::kHeading || !form[id].visible) continue;
     const std::string disabled = form.Enabled(id) ? "" : " (disabled)";
     if (c.kind == ControlKind::kButton) {
@@ -391,9 +392,9 @@ void HeadlessSession::Print(const TaskDialog& dialog) {
 }
 
 void HeadlessSession::PrintJson(const TaskDialog& dialog) {
-  const DialogSpec& spec = dialog.spec();
+  const DialogScreen& screen = dialog.screen();
   const Form& form = dialog.form();
-  out_ << "{\"dialog\": " << JsonString(spec.title())
+  out_ << "{\"dialog\": " << JsonString(screen.title())
        << ", \"open\": " << (dialog.ended() ? "false" : "true") << ", \"messages\": [";
   for (size_t i = 0; i < messages_.size(); ++i) out_ << (i ? ", " : "") << JsonString(messages_[i]);
   out_ << "], \"questions\": [";
@@ -403,8 +404,8 @@ void HeadlessSession::PrintJson(const TaskDialog& dialog) {
   }
   out_ << "], \"controls\": [";
   bool first = true;
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     if (c.kind == ControlKind::kHeading) continue;
     out_ << (first ? "" : ", ") << "{\"label\": " << JsonString(c.label)
          << ", \"kind\": " << JsonString(KindName(c.kind)) << ", \"value\": ";

@@ -21,7 +21,7 @@ struct HeadlessDialog {
   std::string_view name;
   MainTask task;
   std::string_view via;  // empty: the task's own dialog
-  const DialogSpec& (*spec)();
+  const DialogScreen& (*screen)();
   bool factoryOnly = false;
 };
 

@@ -4,11 +4,11 @@
 
 namespace korvin {
 
-const DialogSpec& CCommunicationSelect::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CCommunicationSelect::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"fieldbus", "", 0, 0});
     s.Group({"buttons", "", 1, 0});
     s.Add(kModbusSetting, {.label = "Modbus setting",
@@ -26,11 +26,11 @@ const DialogSpec& CCommunicationSelect::Spec() {
     s.Add(kExit, {.label = "Exit", .kind = K::kButton, .group = "buttons", .flags = kCancel});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 CCommunicationSelect::CCommunicationSelect(TaskEnvironment& environment)
-    : TaskDialog(Spec()), env_(environment) {}
+    : TaskDialog(Screen()), env_(environment) {}
 
 void CCommunicationSelect::Open() {
   const uint8_t interfaces = env_.record.interfaces;

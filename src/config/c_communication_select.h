@@ -14,7 +14,7 @@ class CCommunicationSelect final : public TaskDialog {
 
   static constexpr char kTitle[] = "Select communication type";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CCommunicationSelect(TaskEnvironment& environment);
 

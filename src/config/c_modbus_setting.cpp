@@ -27,11 +27,11 @@ bool InRange(int64_t value, int64_t low, int64_t high) {
 
 }  // namespace
 
-const DialogSpec& CModbusSetting::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CModbusSetting::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"settings", "", 0, 0});
     s.Group({"buttons", "", 1, 0});
     s.Add(kDeviceAddress, {.label = "Device Address",
@@ -66,11 +66,11 @@ const DialogSpec& CModbusSetting::Spec() {
                           .column = 1});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 CModbusSetting::CModbusSetting(TaskEnvironment& environment)
-    : TaskDialog(Spec()), env_(environment) {}
+    : TaskDialog(Screen()), env_(environment) {}
 
 std::string CModbusSetting::PortName() const {
   return env_.portName.empty() ? ComPortName(env_.comPortIndex) : env_.portName;

@@ -40,7 +40,7 @@ class CModbusSetting final : public TaskDialog {
   static constexpr char kNoParityFrameMessage[] = "Parity/Frame is not selected!";
   static constexpr char kNoSpaceCharMessage[] = "Interface Space (char) is not selected!";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CModbusSetting(TaskEnvironment& environment);
 

@@ -77,11 +77,11 @@ std::string DewPointText(float hectopascal) {
 
 }  // namespace
 
-const DialogSpec& CServiceInfo::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CServiceInfo::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"info", "Sensor Info.", 0, 0, 2, 1});
     s.Group({"scaling", "Scaling setting", 2, 0});
     s.Group({"boundary", "Boundary setting", 3, 0});
@@ -156,10 +156,11 @@ const DialogSpec& CServiceInfo::Spec() {
     s.Add(kPrintToPdf, {.label = "Print to PDF", .kind = K::kButton, .group = "buttons"});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
-CServiceInfo::CServiceInfo(TaskEnvironment& environment) : TaskDialog(Spec()), env_(environment) {}
+CServiceInfo::CServiceInfo(TaskEnvironment& environment)
+    : TaskDialog(Screen()), env_(environment) {}
 
 bool CServiceInfo::Read(const RequestBuilder& request, void* destination, uint8_t copyLimit) {
   if (RunAttempts(env_.protocol(), request, destination, copyLimit)) return true;

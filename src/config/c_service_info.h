@@ -62,7 +62,7 @@ class CServiceInfo final : public TaskDialog {
   static constexpr char kInvalidAutoOffsetModeMessage[] = "Invalid auto offset mode";
   static constexpr char kPdfSuffix[] = "_Info.pdf";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CServiceInfo(TaskEnvironment& environment);
 

@@ -63,11 +63,11 @@ std::string Coefficient(const std::array<uint8_t, 17>& block, size_t offset) {
 
 }  // namespace
 
-const DialogSpec& CSetting::Spec() {
-  static const DialogSpec spec = [] {
+const DialogScreen& CSetting::Screen() {
+  static const DialogScreen screen = [] {
     using K = ControlKind;
     using namespace control;
-    DialogSpec s(kTitle);
+    DialogScreen s(kTitle);
     s.Group({"scaling", "Scaling settings", 0, 0});
     s.Group({"units", "Unit settings", 0, 1});
     s.Group({"filter", "Filter settings", 1, 0});
@@ -120,10 +120,10 @@ const DialogSpec& CSetting::Spec() {
                   .column = 1});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
-CSetting::CSetting(TaskEnvironment& environment) : TaskDialog(Spec()), env_(environment) {}
+CSetting::CSetting(TaskEnvironment& environment) : TaskDialog(Screen()), env_(environment) {}
 
 bool CSetting::Read(const RequestBuilder& request, void* destination, uint8_t copyLimit) {
   if (RunAttempts(env_.protocol(), request, destination, copyLimit)) return true;

@@ -42,7 +42,7 @@ class CSetting final : public TaskDialog {
   static constexpr char kTitle[] = "Sensor settings";
   static constexpr char kDisplayQuestion[] = "Is the device with display?";
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   explicit CSetting(TaskEnvironment& environment);
 

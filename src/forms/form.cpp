@@ -29,9 +29,9 @@ std::string Joined(const std::vector<std::string>& entries) {
 
 }  // namespace
 
-Form::Form(const DialogSpec& spec) : spec_(&spec), states_(spec.size()) {
-  for (size_t id = 0; id < spec.size(); ++id) {
-    const ControlSpec& c = spec[id];
+Form::Form(const DialogScreen& screen) : screen_(&screen), states_(screen.size()) {
+  for (size_t id = 0; id < screen.size(); ++id) {
+    const ControlSpec& c = screen[id];
     ControlState& s = states_[id];
     s.unit = c.unit;
     s.enabled = !c.Has(control::kDisabled);
@@ -58,7 +58,7 @@ std::string Form::SelectedText(size_t id) const {
 
 std::string Form::ValueText(size_t id) const {
   const ControlState& s = states_.at(id);
-  switch (spec()[id].kind) {
+  switch (screen()[id].kind) {
     case ControlKind::kCheck:
     case ControlKind::kRadio:
       return s.checked ? "[x]" : "[ ]";
@@ -78,7 +78,7 @@ std::string Form::ValueText(size_t id) const {
 }
 
 std::optional<std::string> Form::SetFromText(size_t id, std::string_view value) {
-  const ControlSpec& c = spec()[id];
+  const ControlSpec& c = screen()[id];
   ControlState& s = states_.at(id);
   if (!s.enabled) return "\"" + c.label + "\" is disabled";
   if (!s.visible) return "\"" + c.label + "\" is not shown";

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "forms/dialog_spec.h"
+#include "forms/dialog_screen.h"
 
 namespace korvin {
 
@@ -28,9 +28,9 @@ struct ControlState {
 // changed back before each procedure.
 class Form {
  public:
-  explicit Form(const DialogSpec& spec);
+  explicit Form(const DialogScreen& screen);
 
-  const DialogSpec& spec() const { return *spec_; }
+  const DialogScreen& screen() const { return *screen_; }
   size_t size() const { return states_.size(); }
   ControlState& operator[](size_t id) { return states_.at(id); }
   const ControlState& operator[](size_t id) const { return states_.at(id); }
@@ -60,7 +60,7 @@ class Form {
   std::optional<std::string> SetFromText(size_t id, std::string_view value);
 
  private:
-  const DialogSpec* spec_;
+  const DialogScreen* screen_;
   std::vector<ControlState> states_;
 };
 

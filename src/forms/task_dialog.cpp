@@ -10,7 +10,7 @@ bool AcceptInput(const std::string& text, Ui& ui) {
   return false;
 }
 
-TaskDialog::TaskDialog(const DialogSpec& spec) : form_(spec) {}
+TaskDialog::TaskDialog(const DialogScreen& screen) : form_(screen) {}
 
 void TaskDialog::CloseBox() {
   End(DialogEnd::kClosed);

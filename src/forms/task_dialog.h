@@ -57,9 +57,9 @@ class DialogHost : public Ui {
   virtual void StartTimer(int timerId, int periodMs) = 0;
   virtual void StopTimer(int timerId) = 0;
   // Nothing when the input was cancelled.
-  virtual std::optional<std::string> Input(const InputSpec& spec) = 0;
+  virtual std::optional<std::string> Input(const InputSpec& input) = 0;
   // Nothing when the chooser was cancelled.
-  virtual std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& spec) = 0;
+  virtual std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& chooser) = 0;
   // Saves the dialog's client area as the screen shows it now, buttons included, as an RGB PNG.
   virtual bool SavePicture(const std::filesystem::path& png) = 0;
   // A file the dialog has written (a terminal lists them).
@@ -77,18 +77,18 @@ enum class DialogEnd {
   kFailed,    // the dialog closed itself after a failure
 };
 
-// A task dialog without its window: its declared controls (spec()), what they show (form()),
+// A task dialog without its window: its declared controls (screen()), what they show (form()),
 // and its procedures. The host calls Open() once, then Press() for buttons, Changed() after the
 // user changed a check box, list or radio button, and OnTimer() for its timers, always after
 // taking the screen's contents into the form.
 class TaskDialog {
  public:
-  explicit TaskDialog(const DialogSpec& spec);
+  explicit TaskDialog(const DialogScreen& screen);
   virtual ~TaskDialog() = default;
   TaskDialog(const TaskDialog&) = delete;
   TaskDialog& operator=(const TaskDialog&) = delete;
 
-  const DialogSpec& spec() const { return form_.spec(); }
+  const DialogScreen& screen() const { return form_.screen(); }
   Form& form() { return form_; }
   const Form& form() const { return form_; }
 

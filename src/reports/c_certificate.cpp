@@ -97,7 +97,7 @@ std::string Fixed(float value, int places) {
 }  // namespace
 
 CCertificate::CCertificate(TaskEnvironment& environment, CertificateInput input)
-    : TaskDialog(Spec()), env_(environment), input_(std::move(input)) {
+    : TaskDialog(Screen()), env_(environment), input_(std::move(input)) {
   unevaluated_.fill(kPassed);
 }
 

@@ -103,7 +103,7 @@ class CCertificate final : public TaskDialog {
   static constexpr size_t kK5Capacity = 6;
   static constexpr size_t kQcmCapacity = 10;
 
-  static const DialogSpec& Spec();
+  static const DialogScreen& Screen();
 
   CCertificate(TaskEnvironment& environment, CertificateInput input);
 

@@ -19,7 +19,7 @@ struct CertificatePdfResult {
   bool ok() const { return failure.empty(); }
 };
 
-// Draws the certificate of a calibration certificate dialog's form (CCertificate::Spec()) on
+// Draws the certificate of a calibration certificate dialog's form (CCertificate::Screen()) on
 // one A4 page: its texts at fixed positions in Helvetica, the ± signs, the rules and the
 // degree circles in one stroked path, and the customer logo (the form's picture) at the top
 // right. The file is `folder`/Certificate/ + the serial number field + ".pdf" (the field made a

@@ -20,9 +20,9 @@ class WatchingHost final : public test::ScriptedHost {
  public:
   explicit WatchingHost(Clock& clock) : clock_(clock) {}
 
-  std::optional<std::string> Input(const InputSpec& spec) override {
+  std::optional<std::string> Input(const InputSpec& input) override {
     inputTimesMs.push_back(clock_.NowMs());
-    return ScriptedHost::Input(spec);
+    return ScriptedHost::Input(input);
   }
   void KeepAlive() override {
     ScriptedHost::KeepAlive();

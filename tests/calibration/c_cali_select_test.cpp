@@ -41,7 +41,7 @@ TEST(CalibrationMenu, StaysOpenWhileAndAfterADialogRuns) {
   menu.Open();
   std::vector<std::string> opened;
   rig.host.onChild = [&](TaskDialog& child) {
-    opened.push_back(child.spec().title() + (child.ended() ? " (ended)" : ""));
+    opened.push_back(child.screen().title() + (child.ended() ? " (ended)" : ""));
     EXPECT_FALSE(menu.ended());
     rig.host.answers = {false};
     child.CloseBox();

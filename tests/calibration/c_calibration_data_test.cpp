@@ -276,16 +276,16 @@ TEST(CalibrationDataCertificate, HandsOverWhatTheViewKnows) {
   bool childRan = false;
   class Certificate final : public TaskDialog {
    public:
-    static const DialogSpec& Spec() {
-      static const DialogSpec spec = [] {
-        DialogSpec s("Calibration certificate");
+    static const DialogScreen& Screen() {
+      static const DialogScreen screen = [] {
+        DialogScreen s("Calibration certificate");
         s.Group({"g", ""});
         s.Add(0, {.label = "Exit", .kind = ControlKind::kButton, .group = "g"});
         return s;
       }();
-      return spec;
+      return screen;
     }
-    explicit Certificate(bool& ran) : TaskDialog(Spec()), ran_(ran) {}
+    explicit Certificate(bool& ran) : TaskDialog(Screen()), ran_(ran) {}
     void Open() override { ran_ = true; }
     void Press(size_t) override { End(DialogEnd::kClosed); }
 

@@ -134,18 +134,18 @@ TEST(HeadlessSession, UnknownLabelsAndButtonsNameTheValidOnes) {
 class Child final : public TaskDialog {
  public:
   enum : size_t { kCount, kAsk, kOk };
-  static const DialogSpec& Spec() {
-    static const DialogSpec spec = [] {
-      DialogSpec s("Child");
+  static const DialogScreen& Screen() {
+    static const DialogScreen screen = [] {
+      DialogScreen s("Child");
       s.Group({"g", ""});
       s.Add(kCount, {.label = "Ticks:", .group = "g"});
       s.Add(kAsk, {.label = "Ask", .kind = ControlKind::kButton, .group = "g"});
       s.Add(kOk, {.label = "OK", .kind = ControlKind::kButton, .group = "g"});
       return s;
     }();
-    return spec;
+    return screen;
   }
-  Child() : TaskDialog(Spec()) {}
+  Child() : TaskDialog(Screen()) {}
   void Open() override { host().StartTimer(7, 1000); }
   void OnTimer(int id) override {
     if (id == 7) form().SetText(kCount, std::to_string(++ticks));
@@ -163,16 +163,16 @@ class Child final : public TaskDialog {
 
 class Entry final : public TaskDialog {
  public:
-  static const DialogSpec& Spec() {
-    static const DialogSpec spec = [] {
-      DialogSpec s("Entry");
+  static const DialogScreen& Screen() {
+    static const DialogScreen screen = [] {
+      DialogScreen s("Entry");
       s.Group({"g", ""});
       s.Add(0, {.label = "Open child", .kind = ControlKind::kButton, .group = "g"});
       return s;
     }();
-    return spec;
+    return screen;
   }
-  Entry() : TaskDialog(Spec()) {}
+  Entry() : TaskDialog(Screen()) {}
   void Open() override {}
   void Press(size_t) override {
     Child child;
@@ -183,7 +183,7 @@ class Entry final : public TaskDialog {
 };
 
 TEST(HeadlessSession, ReachesADialogBehindAnotherAndTicksItsTimers) {
-  static const HeadlessDialog kChild{"child", MainTask::kCalibration, "Open child", &Child::Spec};
+  static const HeadlessDialog kChild{"child", MainTask::kCalibration, "Open child", &Child::Screen};
   VirtualClock clock;
   HeadlessSession::Options options;
   options.dialog = &kChild;

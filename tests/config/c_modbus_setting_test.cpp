@@ -183,7 +183,7 @@ TEST(ModbusSettingsOk, RangeChecks) {
   const size_t offsetOf[] = {sim::modbus::kAddress, 0, 0, sim::modbus::kResponseTimeout,
                              sim::modbus::kResponseDelay};
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(M::Spec()[c.field].label) + " = \"" + c.text + "\"");
+    SCOPED_TRACE(std::string(M::Screen()[c.field].label) + " = \"" + c.text + "\"");
     DialogRig rig(0x1035);
     CModbusSetting dialog(rig.environment);
     Open(rig, dialog);

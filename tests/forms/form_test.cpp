@@ -13,9 +13,9 @@ using ::testing::ElementsAre;
 
 enum : size_t { kName, kGrade, kShown, kEnable, kUnits, kRow, kOk, kHeading, kCount };
 
-const DialogSpec& Spec() {
-  static const DialogSpec spec = [] {
-    DialogSpec s("Test");
+const DialogScreen& Screen() {
+  static const DialogScreen screen = [] {
+    DialogScreen s("Test");
     s.Group({"g", "Group"});
     s.Add(kName, {.label = "Name:", .flags = control::kEditable});
     s.Add(kGrade, {.label = "Grade", .flags = control::kEditable});
@@ -29,13 +29,13 @@ const DialogSpec& Spec() {
     s.Add(kHeading, {.label = "Name", .kind = ControlKind::kHeading});
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 // Labels are found exactly first, then with trailing ':' and blanks ignored on both sides;
 // headings are never found, so a heading "Name" does not hide the field "Name:".
-TEST(DialogSpec, FindsLabelsAsATerminalUserTypesThem) {
-  const DialogSpec& s = Spec();
+TEST(DialogScreen, FindsLabelsAsATerminalUserTypesThem) {
+  const DialogScreen& s = Screen();
   EXPECT_EQ(s.Find("Name:"), kName);
   EXPECT_EQ(s.Find("Name"), kName);
   EXPECT_EQ(s.Find("Grade:"), kGrade);
@@ -48,17 +48,17 @@ TEST(DialogSpec, FindsLabelsAsATerminalUserTypesThem) {
   EXPECT_EQ(s[kGrade].PlainLabel(), "Grade");
 }
 
-TEST(DialogSpec, AddingOutOfOrderIsCaughtAtOnce) {
+TEST(DialogScreen, AddingOutOfOrderIsCaughtAtOnce) {
   EXPECT_DEATH(
       {
-        DialogSpec s("Broken");
+        DialogScreen s("Broken");
         s.Add(1, {.label = "Second"});
       },
       "declared as id 1");
 }
 
 TEST(Form, SetsValuesFromTextTheWayTheScreenWould) {
-  Form f(Spec());
+  Form f(Screen());
   const std::string_view units[] = {"℃", "°F"};
   f.SetEntries(kUnits, units);
   EXPECT_EQ(f.SetFromText(kName, "Dryer 3"), std::nullopt);

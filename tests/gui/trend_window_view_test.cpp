@@ -59,8 +59,8 @@ class TrendWindowTest : public ::testing::Test {
     buffer_.BeginSegment(kWithPressure);
     window_ = std::make_unique<TrendWindow>(buffer_, [] { return kStartMs; });
     window_->SetUi(&ui_);
-    window_->SetFileChooser([this](const FileChooserSpec& spec) {
-      choosers_.push_back(std::string(spec.title));
+    window_->SetFileChooser([this](const FileChooserSpec& chooser) {
+      choosers_.push_back(std::string(chooser.title));
       return chosen_;
     });
     window_->show();

@@ -100,7 +100,7 @@ size_t Count(const std::string& text, const std::regex& pattern) {
 
 // A certificate form with a distinct text in every field.
 Form FullForm() {
-  Form f(C::Spec());
+  Form f(C::Screen());
   const std::pair<size_t, const char*> texts[] = {
       {C::kInstrument, "D830 QCM"},
       {C::kSerialNumber, "0001 2345"},

@@ -30,7 +30,7 @@ class ScriptedHost : public DialogHost {
   void KeepAlive() override { ++keepAlives; }
 
   void RunChild(TaskDialog& child) override {
-    events.push_back("child: " + child.spec().title());
+    events.push_back("child: " + child.screen().title());
     child.Attach(childHost ? *childHost : *this);
     child.Open();
     if (onChild) onChild(child);
@@ -46,8 +46,8 @@ class ScriptedHost : public DialogHost {
   }
   bool TimerRunning(int timerId) const { return timers.count(timerId) != 0; }
 
-  std::optional<std::string> Input(const InputSpec& spec) override {
-    events.push_back("input: " + std::string(spec.title));
+  std::optional<std::string> Input(const InputSpec& input) override {
+    events.push_back("input: " + std::string(input.title));
     while (!inputs.empty()) {
       std::optional<std::string> text = inputs.front();
       inputs.pop_front();
@@ -57,9 +57,9 @@ class ScriptedHost : public DialogHost {
     return std::nullopt;
   }
 
-  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& spec) override {
-    events.push_back("choose: " + std::string(spec.title));
-    choosers.push_back(spec);
+  std::optional<std::filesystem::path> ChooseFile(const FileChooserSpec& chooser) override {
+    events.push_back("choose: " + std::string(chooser.title));
+    choosers.push_back(chooser);
     if (files.empty()) return std::nullopt;
     std::optional<std::filesystem::path> file = files.front();
     files.pop_front();

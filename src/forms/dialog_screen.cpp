@@ -1,4 +1,4 @@
-#include "forms/dialog_spec.h"
+#include "forms/dialog_screen.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,11 +20,11 @@ std::string_view ControlSpec::PlainLabel() const {
   return text;
 }
 
-void DialogSpec::Group(GroupSpec group) {
+void DialogScreen::Group(GroupSpec group) {
   groups_.push_back(std::move(group));
 }
 
-void DialogSpec::Add(size_t expectedId, ControlSpec control) {
+void DialogScreen::Add(size_t expectedId, ControlSpec control) {
   if (expectedId != controls_.size()) {
     std::fprintf(stderr, "dialog \"%s\": control \"%s\" declared as id %zu, added as %zu\n",
                  title_.c_str(), control.label.c_str(), expectedId, controls_.size());
@@ -33,12 +33,12 @@ void DialogSpec::Add(size_t expectedId, ControlSpec control) {
   controls_.push_back(std::move(control));
 }
 
-size_t DialogSpec::Add(ControlSpec control) {
+size_t DialogScreen::Add(ControlSpec control) {
   controls_.push_back(std::move(control));
   return controls_.size() - 1;
 }
 
-std::optional<size_t> DialogSpec::Find(std::string_view label) const {
+std::optional<size_t> DialogScreen::Find(std::string_view label) const {
   for (size_t id = 0; id < controls_.size(); ++id) {
     if (controls_[id].kind != ControlKind::kHeading && controls_[id].label == label) return id;
   }
@@ -51,7 +51,7 @@ std::optional<size_t> DialogSpec::Find(std::string_view label) const {
   return std::nullopt;
 }
 
-std::vector<std::string> DialogSpec::SettableLabels() const {
+std::vector<std::string> DialogScreen::SettableLabels() const {
   std::vector<std::string> labels;
   for (const ControlSpec& c : controls_) {
     if (c.kind != ControlKind::kHeading && c.kind != ControlKind::kButton)
@@ -60,7 +60,7 @@ std::vector<std::string> DialogSpec::SettableLabels() const {
   return labels;
 }
 
-std::vector<std::string> DialogSpec::ButtonLabels() const {
+std::vector<std::string> DialogScreen::ButtonLabels() const {
   std::vector<std::string> labels;
   for (const ControlSpec& c : controls_) {
     if (c.kind == ControlKind::kButton) labels.push_back(c.label);

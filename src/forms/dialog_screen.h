@@ -94,9 +94,9 @@ inline constexpr uint16_t kFramed = 0x0002;  // the form is drawn inside a sunke
 
 // A dialog's window title, groups and controls, in screen order. Built once per dialog class;
 // control ids are positions in `controls`.
-class DialogSpec {
+class DialogScreen {
  public:
-  explicit DialogSpec(std::string title, uint16_t flags = 0)
+  explicit DialogScreen(std::string title, uint16_t flags = 0)
       : title_(std::move(title)), flags_(flags) {}
 
   // Adds a group; groups appear in the order added.

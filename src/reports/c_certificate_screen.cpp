@@ -45,7 +45,7 @@ constexpr std::array<std::string_view, C::kColumns> kResultColumnNames = {
 constexpr std::array<int, C::kColumns> kResultGrid = {1, 2, 4, 5, 6};
 constexpr int kPlusMinusColumn = 3;
 
-void AddHeading(DialogSpec& s, std::string label, std::string group, int row, int column,
+void AddHeading(DialogScreen& s, std::string label, std::string group, int row, int column,
                 int columnSpan = 1, uint16_t flags = kBold) {
   s.Add({.label = std::move(label),
          .kind = K::kHeading,
@@ -56,7 +56,7 @@ void AddHeading(DialogSpec& s, std::string label, std::string group, int row, in
          .columnSpan = columnSpan});
 }
 
-void AddIdentity(DialogSpec& s) {
+void AddIdentity(DialogScreen& s) {
   const std::array<std::pair<size_t, const char*>, 3> fields = {
       {{C::kInstrument, "Instrument:"},
        {C::kSerialNumber, "Serial number:"},
@@ -77,7 +77,7 @@ void AddIdentity(DialogSpec& s) {
                    .height = kLogoHeight});
 }
 
-void AddConditions(DialogSpec& s) {
+void AddConditions(DialogScreen& s) {
   const std::array<const char*, 6> labels = {"Test medium",         "Ambient humidity",
                                              "Volumetric flow",     "Ambient pressure",
                                              "Ambient temperature", "Testing method"};
@@ -91,7 +91,7 @@ void AddConditions(DialogSpec& s) {
   }
 }
 
-void AddReferences(DialogSpec& s) {
+void AddReferences(DialogScreen& s) {
   for (size_t r = 0; r < kReferenceRows.size(); ++r) {
     for (size_t c = 0; c < kReferenceColumns.size(); ++c) {
       const bool uncertainty = c == 1;
@@ -107,7 +107,7 @@ void AddReferences(DialogSpec& s) {
   }
 }
 
-void AddResults(DialogSpec& s) {
+void AddResults(DialogScreen& s) {
   for (size_t r = 0; r < C::kRows; ++r) {
     for (size_t c = 0; c < C::kColumns; ++c) {
       s.Add(C::ResultCell(r, c),
@@ -122,7 +122,7 @@ void AddResults(DialogSpec& s) {
   }
 }
 
-void AddInfoLines(DialogSpec& s) {
+void AddInfoLines(DialogScreen& s) {
   for (size_t i = 0; i < 4; ++i) {
     s.Add(C::kInfo1 + i, {.label = "Info" + std::to_string(i + 1),
                           .group = "info",
@@ -132,7 +132,7 @@ void AddInfoLines(DialogSpec& s) {
   }
 }
 
-void AddFactorySettings(DialogSpec& s) {
+void AddFactorySettings(DialogScreen& s) {
   const auto field = [&](size_t id, const char* label, int row, int column) {
     s.Add(id, {.label = label,
                .group = "factory",
@@ -168,7 +168,7 @@ void AddFactorySettings(DialogSpec& s) {
   field(C::kTransmissionMode, "Transmission mode:", 8, kScalingColumn);
 }
 
-void AddCompanyAndSignature(DialogSpec& s) {
+void AddCompanyAndSignature(DialogScreen& s) {
   const std::array<std::pair<size_t, const char*>, 6> lines = {
       {{C::kCompanyPrompt, "Company prompt"},
        {C::kCompanyName, "Company name"},
@@ -191,7 +191,7 @@ void AddCompanyAndSignature(DialogSpec& s) {
         {.label = "Inspector:", .group = "signature", .flags = kEditable | kBoldLabel, .row = 1});
 }
 
-void AddButtons(DialogSpec& s) {
+void AddButtons(DialogScreen& s) {
   const std::array<std::tuple<size_t, const char*, uint16_t>, 5> buttons = {{
       {C::kSaveAsNew, "Save as new ", 0},
       {C::kCustomerLogo, "Customer Logo", 0},
@@ -207,7 +207,7 @@ void AddButtons(DialogSpec& s) {
 }
 
 // Table headings and fixed texts: they hold no value, so they follow the controls.
-void AddHeadings(DialogSpec& s) {
+void AddHeadings(DialogScreen& s) {
   AddHeading(s, "Equipment", "references", 0, 0);
   for (size_t c = 0; c < kReferenceColumns.size(); ++c) {
     AddHeading(s, std::string(kReferenceColumns[c]), "references", 0, kReferenceGrid[c]);
@@ -246,9 +246,9 @@ void AddHeadings(DialogSpec& s) {
 
 }  // namespace
 
-const DialogSpec& CCertificate::Spec() {
-  static const DialogSpec spec = [] {
-    DialogSpec s(kTitle, dialogflag::kNoTitleBar | dialogflag::kFramed);
+const DialogScreen& CCertificate::Screen() {
+  static const DialogScreen screen = [] {
+    DialogScreen s(kTitle, dialogflag::kNoTitleBar | dialogflag::kFramed);
     s.Group({"identity", "", 0, 0});
     s.Group({"logo", "", 0, 1});
     s.Group({"conditions", "Test Conditions:", 1, 0, 1, 2});
@@ -270,7 +270,7 @@ const DialogSpec& CCertificate::Spec() {
     AddHeadings(s);
     return s;
   }();
-  return spec;
+  return screen;
 }
 
 }  // namespace korvin
