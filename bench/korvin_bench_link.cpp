@@ -2,16 +2,22 @@
 // The protocol's own minimum per transaction is its pauses plus ten bits a byte both ways (less
 // the part of the reply that arrives during the pauses); the tool should stay close to it and
 // spend almost no processor time while it waits. A pseudo-terminal passes the request on at
-// once, so the measured round trip can come out below the line's minimum.
+// once, so the measured round trip can come out below the line's minimum. The same batch runs a
+// second time with the traffic traced into a file, to show what the trace costs.
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
 
 #include "platform/clock.h"
 #include "platform/event_pump.h"
 #include "platform/posix_serial_port.h"
+#include "protocol/link_trace.h"
 #include "protocol/service_link.h"
 #include "protocol/transaction.h"
 #include "sim/sim_process.h"
@@ -26,6 +32,28 @@ double CpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+struct Batch {
+  double wall = 0;
+  double cpu = 0;
+  int failures = 0;
+};
+
+Batch RunBatch(korvin::ServiceLink& link) {
+  using namespace korvin;
+  uint8_t data[kChannels * kMeasurementRecordSize];
+  Batch batch;
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = CpuSeconds();
+  for (int i = 0; i < kTransactions; ++i) {
+    if (RunTransaction(link.context(), ReadMeasurements(0, kChannels), data, sizeof data) != kOk) {
+      ++batch.failures;
+    }
+  }
+  batch.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  batch.cpu = CpuSeconds() - cpuStart;
+  return batch;
 }
 
 }  // namespace
@@ -48,19 +76,25 @@ int main() {
     return 1;
   }
 
-  uint8_t data[kChannels * kMeasurementRecordSize];
-  const auto start = std::chrono::steady_clock::now();
-  const double cpuStart = CpuSeconds();
-  int failures = 0;
-  for (int i = 0; i < kTransactions; ++i) {
-    if (RunTransaction(link.context(), ReadMeasurements(0, kChannels), data, sizeof data) != kOk) {
-      ++failures;
-    }
+  const Batch plain = RunBatch(link);
+  const double wall = plain.wall;
+  const double cpu = plain.cpu;
+
+  const std::filesystem::path traceFile =
+      std::filesystem::temp_directory_path() / ("korvin-bench-link-" + std::to_string(getpid()));
+  std::string error;
+  const std::unique_ptr<LinkTrace> trace = LinkTrace::OpenFile(traceFile, clock, error);
+  if (trace == nullptr) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
   }
-  const double wall =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double cpu = CpuSeconds() - cpuStart;
+  link.SetTrace(trace.get());
+  const Batch traced = RunBatch(link);
+  link.SetTrace(nullptr);
+  const auto traceBytes = std::filesystem::file_size(traceFile);
+  std::filesystem::remove(traceFile);
   link.transport().ClosePort();
+  const int failures = plain.failures + traced.failures;
 
   const double requestBytes = 5 + EnvelopeFrame::kOverhead;
   const double replyBytes = kChannels * kMeasurementRecordSize + 1 + EnvelopeFrame::kOverhead;
@@ -79,5 +113,10 @@ int main() {
   std::printf("cpu time per transaction: %.3f ms\n", cpu * 1000 / kTransactions);
   std::printf("round-trip ratio: %.3f\n", meanMs / minimumMs);
   std::printf("cpu share: %.2f %%\n", 100 * cpu / wall);
+  std::printf("traced transactions: %d (failed %d), %.0f trace bytes each\n", kTransactions,
+              traced.failures, static_cast<double>(traceBytes) / kTransactions);
+  std::printf("trace cpu time per transaction: %.3f ms\n",
+              (traced.cpu - cpu) * 1000 / kTransactions);
+  std::printf("trace cpu share: %.2f %%\n", 100 * (traced.cpu - cpu) / traced.wall);
   return failures == 0 ? 0 : 1;
 }

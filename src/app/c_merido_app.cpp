@@ -15,6 +15,7 @@
 #include "app/trend_window.h"
 #include "platform/clock.h"
 #include "platform/port_names.h"
+#include "protocol/link_trace.h"
 #include "protocol/service_link.h"
 #include "recording/c_logging.h"
 #include "sim/sensor_line.h"
@@ -33,6 +34,7 @@ constexpr char kScreenshotOption[] = "--screenshot";
 constexpr char kFactoryOption[] = "--factory";
 constexpr char kTrendScreenshotOption[] = "--screenshot-trend";
 constexpr char kScreenshotAfterOption[] = "--screenshot-after";
+constexpr char kTraceOption[] = "--trace";
 constexpr uint16_t kMaxDeviceType = 0xFFFF;
 // Without --screenshot-after the screenshot is taken once two polls have shown their values.
 constexpr int kScreenshotPolls = 2;
@@ -43,7 +45,7 @@ constexpr long kMaxScreenshotAfterSeconds = 24 * 60 * 60;
 
 constexpr char kUsage[] =
     "usage: korvin [--simulate[=TYPE]] [--factory] [--screenshot FILE]\n"
-    "              [--screenshot-trend FILE] [--screenshot-after SECONDS]\n"
+    "              [--screenshot-trend FILE] [--screenshot-after SECONDS] [--trace FILE]\n"
     "\n"
     "  --simulate[=TYPE]           every COM port reaches a built-in virtual sensor of device\n"
     "                              type TYPE (default 0x1030)\n"
@@ -54,6 +56,8 @@ constexpr char kUsage[] =
     "                              as a PNG picture\n"
     "  --screenshot-after SECONDS  let the online values run this long (1 to 86400 seconds of\n"
     "                              real time) before the pictures are taken\n"
+    "  --trace FILE                write every exchange on the serial line to FILE (replaced if\n"
+    "                              it exists), one decoded line per event, as it happens\n"
     "  --help\n";
 
 // Messages of an unattended run go to the error stream; questions are answered with no.
@@ -126,6 +130,12 @@ std::optional<CMeridoApp::Options> CMeridoApp::ParseArguments(const std::vector<
         return std::nullopt;
       }
       options.trendScreenshotFile = args[++i];
+    } else if (arg == kTraceOption) {
+      if (i + 1 >= args.size()) {
+        error = "--trace needs a file name";
+        return std::nullopt;
+      }
+      options.traceFile = args[++i];
     } else if (arg == kScreenshotAfterOption) {
       const std::string value = i + 1 < args.size() ? args[++i] : std::string();
       char* end = nullptr;
@@ -171,6 +181,16 @@ int CMeridoApp::Run(int argc, char** argv) {
       options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt, clock);
   QtEventPump pump;
   ServiceLink link(*line.port, clock, pump, &ResolvePortName);
+  std::unique_ptr<LinkTrace> trace;
+  if (!options->traceFile.empty()) {
+    std::string traceError;
+    trace = LinkTrace::OpenFile(options->traceFile, clock, traceError);
+    if (trace == nullptr) {
+      std::fprintf(stderr, "korvin: %s\n", traceError.c_str());
+      return kExitFailure;
+    }
+    link.SetTrace(trace.get());
+  }
   CLogging logging;
   QtDownloadPageReader pageReader;
 

@@ -26,6 +26,8 @@ class CMeridoApp {
     std::string trendScreenshotFile;
     // How long the values run before the pictures are taken; 0 for two polls.
     int screenshotAfterSeconds = 0;
+    // Every exchange on the serial line is traced into this file ("" for no trace).
+    std::string traceFile;
     bool help = false;
   };
   static constexpr uint16_t kDefaultSimulatedType = 0x1030;

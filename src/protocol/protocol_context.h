@@ -10,6 +10,8 @@
 
 namespace korvin {
 
+class LinkTrace;
+
 inline constexpr size_t kTransmitBufferSize = 256;
 inline constexpr size_t kReceiveBufferSize = 259;
 
@@ -35,6 +37,8 @@ struct ProtocolContext {
   std::array<uint8_t, kTransmitBufferSize> transmit{};
   std::array<uint8_t, kReceiveBufferSize> receive{};
   uint32_t lastDeviceError = 0;
+  // Where every try is reported when the traffic is traced; null otherwise.
+  LinkTrace* trace = nullptr;
 
   // Set while a transaction owns the buffers above. A transaction started from an event pumped
   // during the wait works on buffers of its own and cannot disturb the running one.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/scoped_flag.h"
+#include "protocol/link_trace.h"
 
 namespace korvin {
 
@@ -65,14 +66,17 @@ ResultCode SerialTransport::OpenPort(const std::string& portString) {
   ScopedFlag busy(portBusy_);
   const PortString parsed = ParsePortString(portString);
   // Re-opening drops the old handle without purging it, as a plain close would.
+  if (trace_ != nullptr && port_.IsOpen()) trace_->PortClosed();
   port_.Close();
   unanswered_ = {};
   const std::string device = resolver_ ? resolver_(parsed.name) : parsed.name;
   if (!port_.Open(device, parsed.settings)) {
     openFailure_ = DescribePortOpenError(parsed.name, device, port_.LastOpenError());
+    if (trace_ != nullptr) trace_->PortOpened(parsed.name, device, parsed.settings, openFailure_);
     return ERR_PORT_CLOSED;
   }
   openFailure_.clear();
+  if (trace_ != nullptr) trace_->PortOpened(parsed.name, device, parsed.settings, {});
   return kOk;
 }
 
@@ -82,6 +86,10 @@ void SerialTransport::ClosePort() {
   port_.PurgeTransmit();
   port_.PurgeReceive();
   port_.Close();
+  if (trace_ != nullptr) {
+    trace_->Purged(true, true);
+    trace_->PortClosed();
+  }
 }
 
 ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
@@ -91,6 +99,10 @@ ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
   port_.PurgeTransmit();
   // Nothing that came before the request can be its reply.
   port_.PurgeReceive();
+  if (trace_ != nullptr) {
+    trace_->Purged(true, true);
+    trace_->Written(bytes, length);
+  }
 
   const int64_t start = clock_.NowUs();
   const int64_t limitUs = timing::kTransmitDrainLimitMs * kUsPerMs;
@@ -110,6 +122,7 @@ ResultCode SerialTransport::WritePort(const uint8_t* bytes, size_t length) {
 
   // Whatever arrived while we sent, the RS-485 echo of our own frame above all, is not the reply.
   port_.PurgeReceive();
+  if (trace_ != nullptr) trace_->Purged(false, true);
   clock_.SleepMs(timing::kPauseAfterWriteMs);
   return kOk;
 }
@@ -138,17 +151,20 @@ ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLi
       const EchoMatch echo = MatchLeadingEcho(work.data(), received, *sent);
       if (echo.decided) {
         lookForEcho = false;
+        if (trace_ != nullptr) trace_->Dropped("echo", work.data(), echo.length);
         std::memmove(work.data(), work.data() + echo.length, received - echo.length);
         received -= echo.length;
       }
     }
     if (!lookForEcho && received >= expected) {
+      if (trace_ != nullptr) trace_->Received(work.data(), received);
       std::memcpy(rx, work.data(), expected);
       clock_.SleepMs(timing::kPauseAfterReplyMs);
       return kOk;
     }
     const int64_t elapsed = clock_.NowUs() - start;
     if (elapsed >= limitUs) {
+      if (trace_ != nullptr) trace_->Received(work.data(), received);
       std::memcpy(rx, work.data(), received);
       expected = static_cast<uint16_t>(received);
       return ERR_LINK_TIMEOUT;
@@ -163,22 +179,30 @@ ResultCode SerialTransport::ReadPort(uint8_t* rx, uint16_t& expected, int timeLi
 ResultCode SerialTransport::DiscardUntilQuiet(int64_t quietMs, int64_t limitMs) {
   ScopedFlag busy(portBusy_);
   std::array<uint8_t, kReadWorkBufferSize> discard;
+  // What was thrown away, for the trace: one line when the wait ends.
+  std::vector<uint8_t> dropped;
+  const auto done = [&](ResultCode result) {
+    if (trace_ != nullptr) trace_->Dropped("late", dropped.data(), dropped.size());
+    return result;
+  };
   const int64_t start = clock_.NowUs();
   const int64_t quietUs = quietMs * kUsPerMs;
   const int64_t limitUs = limitMs * kUsPerMs;
   int64_t lastByteUs = start;
   for (;;) {
-    if (!port_.IsOpen()) return ERR_PORT_CLOSED;
+    if (!port_.IsOpen()) return done(ERR_PORT_CLOSED);
     const int waiting = port_.BytesInReceiveQueue();
-    if (waiting < 0) return ERR_LINK_IO;
+    if (waiting < 0) return done(ERR_LINK_IO);
     if (waiting > 0) {
-      if (port_.Read(discard.data(), discard.size()) < 0) return ERR_LINK_IO;
+      const int n = port_.Read(discard.data(), discard.size());
+      if (n < 0) return done(ERR_LINK_IO);
+      if (trace_ != nullptr) dropped.insert(dropped.end(), discard.data(), discard.data() + n);
       lastByteUs = clock_.NowUs();
     }
     const int64_t now = clock_.NowUs();
     const int64_t silentUs = now - lastByteUs;
-    if (silentUs >= quietUs || now - start >= limitUs) return kOk;
-    if (pump_->PumpOnce()) return ERR_LINK_QUIT;
+    if (silentUs >= quietUs || now - start >= limitUs) return done(kOk);
+    if (pump_->PumpOnce()) return done(ERR_LINK_QUIT);
     const int64_t sliceUs = timing::kReadSliceMs * kUsPerMs;
     port_.WaitReadable(std::min({sliceUs, quietUs - silentUs, limitUs - (now - start)}));
   }

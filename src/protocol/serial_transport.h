@@ -13,6 +13,8 @@
 
 namespace korvin {
 
+class LinkTrace;
+
 // Protocol timings. They are part of what the sensors expect and stand as they are.
 namespace timing {
 inline constexpr int kPauseBeforeWriteFMs = 3;
@@ -81,6 +83,8 @@ class SerialTransport {
   EventPump& pump() { return *pump_; }
   SerialPort& port() { return port_; }
   void SetEventPump(EventPump& pump) { pump_ = &pump; }
+  // Every open, close, purge, write and reception is reported to `trace` (null: none).
+  void SetTrace(LinkTrace* trace) { trace_ = trace; }
 
  private:
   // Tries of one request whose reply did not come in time. The replies may still come, one per
@@ -110,6 +114,7 @@ class SerialTransport {
   bool exchangeBusy_ = false;
   Unanswered unanswered_;
   std::string openFailure_;
+  LinkTrace* trace_ = nullptr;
 };
 
 }  // namespace korvin

@@ -1,6 +1,7 @@
 #include "protocol/service_link.h"
 
 #include "protocol/commands.h"
+#include "protocol/link_trace.h"
 #include "protocol/transaction.h"
 
 namespace korvin {
@@ -53,6 +54,13 @@ void ServiceLink::InstallProfile(LinkProfile profile) {
     context_.bodyOffset = &BodyOffsetV;
   }
   profile_ = profile;
+  if (context_.trace != nullptr) context_.trace->SetProfile(profile);
+}
+
+void ServiceLink::SetTrace(LinkTrace* trace) {
+  context_.trace = trace;
+  transport_.SetTrace(trace);
+  if (trace != nullptr) trace->SetProfile(profile_);
 }
 
 ResultCode ServiceLink::SendPreambleAt19200(const std::string& portName, const Progress& progress) {

@@ -49,6 +49,10 @@ class ServiceLink {
 
   void InstallProfile(LinkProfile profile);
 
+  // Reports every event on the line to `trace` from now on (null: stops tracing). The trace
+  // must outlive its use here.
+  void SetTrace(LinkTrace* trace);
+
   ProtocolContext& context() { return context_; }
   SerialTransport& transport() { return transport_; }
   Clock& clock() { return transport_.clock(); }

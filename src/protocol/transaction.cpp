@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "protocol/link_trace.h"
 
 namespace korvin {
 
@@ -54,6 +57,10 @@ ResultCode Run(ProtocolContext& context, WriteBody&& writeBody, void* destinatio
   const size_t overhead = context.replyOverhead();
   const BuiltRequest built = writeBody(buf.transmit + bodyOffset);
   if (built.bodyLength > kMaxBodyLength) return ERR_FRAME_LENGTH;
+  LinkTrace* const trace = context.trace;
+  // Described before the wrap, which may move the body within the frame.
+  const std::string command =
+      trace != nullptr ? DescribeRequestBody(buf.transmit + bodyOffset, built.bodyLength) : "";
   const size_t frameLength = context.wrap(buf.transmit, built.bodyLength, context.address);
   const size_t expected = built.replyLength + overhead;
   // A frame that cannot be built, or a reply longer than the receive buffer, would overrun the
@@ -65,10 +72,12 @@ ResultCode Run(ProtocolContext& context, WriteBody&& writeBody, void* destinatio
   ResultCode result = kOk;
   size_t payloadPos = 0;
   for (int attempt = 0; attempt < kTransactionTries; ++attempt) {
+    if (trace != nullptr) trace->BeginTry(command, attempt + 1);
     result = context.exchange(buf.transmit, static_cast<uint16_t>(frameLength), buf.receive,
                               static_cast<uint16_t>(expected));
     if (result == kOk) result = context.check(buf.receive, expected, context.address, &payloadPos);
     if (result == kOk) break;
+    if (trace != nullptr) trace->EndTry(result, nullptr, 0);
     // The application is closing: further tries would only delay it.
     if (result == ERR_LINK_QUIT) break;
   }
@@ -79,6 +88,11 @@ ResultCode Run(ProtocolContext& context, WriteBody&& writeBody, void* destinatio
   // followed are not data.
   const size_t payloadLength = std::min(expected - overhead, CheckedPayloadLength(buf.receive));
   const ReplyStatus status = context.parseStatus(payload, payloadLength);
+  if (trace != nullptr) {
+    const size_t dataLength =
+        payloadLength > status.headerLength ? payloadLength - status.headerLength : 0;
+    trace->EndTry(status.refused ? ERR_DEVICE_REFUSED : kOk, &status, dataLength);
+  }
   if (status.hasDeviceError) context.lastDeviceError = status.deviceError;
   if (status.refused) return ERR_DEVICE_REFUSED;
 
