@@ -235,7 +235,8 @@ std::string DialogUsage() {
          "  arguments\n";
 }
 
-int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     LinkTrace* trace) {
   std::string error;
   std::optional<DialogOptions> options = Parse(args, error);
   if (!options) {
@@ -247,6 +248,7 @@ int RunDialogCommand(const std::vector<std::string>& args, std::ostream& out, st
   CliConnection sensor(
       options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt,
       options->port, connectUi);
+  sensor.link().SetTrace(trace);
   if (!sensor.Connect()) return kExitFailure;
   DeviceRecord& record = sensor.record();
 

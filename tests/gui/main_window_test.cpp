@@ -240,10 +240,13 @@ TEST_F(MainWindowTest, FactoryModeShowsCalibrationData) {
   EXPECT_TRUE(form().calibrationData.visible);
 }
 
-TEST(MainWindowOptions, FactoryOption) {
+TEST(MainWindowOptions, FactoryAndTraceOptions) {
   std::string error;
   EXPECT_TRUE(CMeridoApp::ParseArguments({"--simulate", "--factory"}, error)->factory);
   EXPECT_FALSE(CMeridoApp::ParseArguments({"--simulate"}, error)->factory);
+  EXPECT_EQ(CMeridoApp::ParseArguments({"--trace", "link.trace"}, error)->traceFile, "link.trace");
+  EXPECT_FALSE(CMeridoApp::ParseArguments({"--simulate", "--trace"}, error));
+  EXPECT_EQ(error, "--trace needs a file name");
 }
 
 TEST_F(MainWindowTest, StartUpReadsBothSettingsFilesAndTheSoftwareVersionBehindTheSplash) {
