@@ -109,13 +109,13 @@ bool SimSerialPort::PurgeTransmit() {
 }
 
 int SimSerialPort::BytesInReceiveQueue() {
-  if (!open_) return -1;
+  if (!open_ || gone_) return -1;
   Update();
   return static_cast<int>(ArrivedCount());
 }
 
 int SimSerialPort::BytesInTransmitQueue() {
-  if (!open_) return -1;
+  if (!open_ || gone_) return -1;
   Update();
   const int64_t now = clock_.NowUs() + DrainEarlyUs();
   size_t pending = 0;
@@ -128,7 +128,7 @@ int SimSerialPort::BytesInTransmitQueue() {
 }
 
 int SimSerialPort::Write(const uint8_t* data, size_t length) {
-  if (!open_) return -1;
+  if (!open_ || gone_) return -1;
   Update();
   if (length == 0) return 0;
   const int64_t now = clock_.NowUs();
@@ -158,7 +158,7 @@ bool SimSerialPort::WaitTransmitted(Clock& clock, int64_t timeoutUs) {
 }
 
 int SimSerialPort::Read(uint8_t* data, size_t capacity) {
-  if (!open_) return -1;
+  if (!open_ || gone_) return -1;
   Update();
   const size_t n = std::min(capacity, ArrivedCount());
   for (size_t i = 0; i < n; ++i) data[i] = receive_[i].byte;

@@ -66,6 +66,13 @@ class SimSerialPort final : public SerialPort {
   }
   // Open() fails at this line speed only (0: at none), as a driver that refuses one speed.
   void SetOpenFailsAtBaud(int baud) { openFailsAtBaud_ = baud; }
+  // The adapter is unplugged while set: every call on the open port fails as on a device node
+  // that is gone, and Open() fails with "not found". Cleared, the port can be opened again.
+  void SetGone(bool gone) {
+    gone_ = gone;
+    SetOpenFails(gone);
+  }
+  bool gone() const { return gone_; }
   // Close() leaves the port open while set, as a driver that does not let go of it.
   void SetCloseFails(bool fails) { closeFails_ = fails; }
   bool dtr() const { return dtr_; }
@@ -114,6 +121,7 @@ class SimSerialPort final : public SerialPort {
   bool openFails_ = false;
   int openFailsAtBaud_ = 0;
   bool closeFails_ = false;
+  bool gone_ = false;
   PortOpenFailure openFailure_ = PortOpenFailure::kNotFound;
   PortOpenError openError_;
   bool dtr_ = false;

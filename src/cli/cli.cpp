@@ -8,8 +8,10 @@
 #include <ostream>
 
 #include "cli/cli_connection.h"
+#include "cli/cli_trace.h"
 #include "cli/dialog_command.h"
 #include "cli/identity_lines.h"
+#include "cli/link_recovery.h"
 #include "cli/stop_signals.h"
 #include "device/connect_sequence.h"
 #include "device/identity.h"
@@ -39,24 +41,35 @@ constexpr int64_t kStopCheckMs = 50;
 constexpr char kNoReply[] = "no reply";
 
 constexpr char kUsage[] =
-    "usage: korvin-cli [--port COMn|DEVICE] [--simulate[=TYPE]] COMMAND [options]\n"
+    "usage: korvin-cli [--port COMn|DEVICE] [--simulate[=TYPE]] [--trace FILE]\n"
+    "                  COMMAND [options]\n"
     "\n"
     "Connects to one dew point sensor, runs COMMAND and disconnects again.\n"
     "\n"
     "  --port COMn|DEVICE   serial port: COM1 ... COM9 (see KORVIN_COMn) or a device path\n"
     "  --simulate[=TYPE]    use the built-in virtual sensor (device type, default 0x1030)\n"
+    "  --trace FILE         write every event on the serial line to FILE, decoded, as it\n"
+    "                       happens (any command, the dialogs too)\n"
     "  --help, --version\n"
     "\n"
     "commands:\n"
     "  info                 identity as the main window shows it\n"
-    "  watch [--count N]    online values once a second, N lines (default 10)\n"
+    "  watch [--count N] [--reconnect [--reconnect-minutes M]]\n"
+    "                       online values once a second, N lines (default 10)\n"
     "  record --hours H --minutes M --interval S [--average] --file NAME\n"
-    "         [--description TEXT] [--csv]\n"
+    "         [--description TEXT] [--csv] [--reconnect [--reconnect-minutes M]]\n"
     "                       record the online values into NAME.xls (replaced if it exists),\n"
     "                       one printed line per stored row; at least 3 s between rows, at\n"
     "                       most 16374 rows\n"
     "                       --csv: every row also goes to NAME.csv as it is taken; the CSV\n"
     "                       has no row limit and goes on when the sheet is full\n"
+    "  --reconnect          when the port goes away (adapter unplugged), wait for it to come\n"
+    "                       back, checking once a second for M minutes (default 10, 1 to\n"
+    "                       1440), connect again and go on polling; a sensor with another\n"
+    "                       serial number ends the command. A recording goes on in the same\n"
+    "                       file: no rows are taken while the sensor is away, so the gap\n"
+    "                       shows in the rows' times, and the record time counts only the\n"
+    "                       time polled (the recording ends that much later)\n"
     "\n"
     "Ctrl-C (SIGINT) or SIGTERM stops info, watch or record: a recording writes its file, the\n"
     "sensor is disconnected. A second one ends the program at once.\n"
@@ -77,6 +90,9 @@ struct Options {
   int count = kDefaultWatchCount;
   RecordSettings record;
   bool fileGiven = false;
+  bool reconnect = false;
+  int reconnectMinutes = kDefaultReconnectMinutes;
+  bool reconnectMinutesGiven = false;
 };
 
 std::optional<long> ParseNumber(const std::string& text) {
@@ -134,6 +150,18 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
                        : a == "--minutes" ? o.record.minutes
                                           : o.record.interval;
       field = static_cast<int32_t>(*n);
+    } else if (a == "--reconnect") {
+      o.reconnect = true;
+    } else if (a == "--reconnect-minutes") {
+      auto v = value("--reconnect-minutes");
+      if (!v) return std::nullopt;
+      const auto n = ParseNumber(*v);
+      if (!n || *n < 1 || *n > kMaxReconnectMinutes) {
+        error = "--reconnect-minutes takes a number from 1 to 1440";
+        return std::nullopt;
+      }
+      o.reconnectMinutes = static_cast<int>(*n);
+      o.reconnectMinutesGiven = true;
     } else if (a == "--average") {
       o.record.average = true;
     } else if (a == "--csv") {
@@ -159,6 +187,14 @@ std::optional<Options> ParseArgs(const std::vector<std::string>& args, std::stri
   }
   if (o.command != "info" && o.command != "watch" && o.command != "record") {
     error = o.command.empty() ? "no command given" : "unknown command " + o.command;
+    return std::nullopt;
+  }
+  if (o.reconnect && o.command == "info") {
+    error = "--reconnect is for watch and record";
+    return std::nullopt;
+  }
+  if (o.reconnectMinutesGiven && !o.reconnect) {
+    error = "--reconnect-minutes needs --reconnect";
     return std::nullopt;
   }
   if (o.command == "record" && !o.fileGiven) {
@@ -204,6 +240,8 @@ std::string NoReplyLine() {
 class Ticker {
  public:
   explicit Ticker(Clock& clock) : clock_(clock), nextMs_(clock.NowMs()) {}
+  // A new grid from now, after a pause in which no ticks were wanted.
+  void Restart() { nextMs_ = clock_.NowMs(); }
   // False, at once, when a stop signal came: while waiting or before.
   bool Wait() {
     nextMs_ += kPollTimerMs;
@@ -226,10 +264,32 @@ std::string RowLine(const RecordedRow& row) {
   return line;
 }
 
+// The port went away while polling with --reconnect: waits for it and connects again. Null when
+// polling resumes (the poller switched on anew, the ticks on a new grid), else what ended it.
+const char* ResumeAfterLinkLoss(const Options& options, CliConnection& sensor, OnlinePoller& poller,
+                                Ticker& ticker, std::ostream& err) {
+  LinkRecovery recovery(sensor.clock(), sensor.port(), options.reconnectMinutes, sensor.Recovery(),
+                        err);
+  switch (recovery.Recover(sensor.record())) {
+    case LinkRecovery::Result::kBack:
+      poller.SwitchOn();
+      ticker.Restart();
+      return nullptr;
+    case LinkRecovery::Result::kStopped:
+      return StopSignals::Name(StopSignals::received());
+    case LinkRecovery::Result::kDifferentSensor:
+      return kDifferentSensor;
+    case LinkRecovery::Result::kGaveUp:
+      break;
+  }
+  return "the port going away";
+}
+
 // Polls once a second and hands every poll to the recorder until the record time is over, the
 // link fails or a stop signal comes; what was recorded is written in every case.
-int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord& record, Ui& ui,
-           std::ostream& out, std::ostream& err) {
+int Record(const Options& options, CliConnection& sensor, Ui& ui, std::ostream& out,
+           std::ostream& err) {
+  DeviceRecord& record = sensor.record();
   CLogging logging;
   logging.SetRowCallback([&](const RecordedRow& row) { out << RowLine(row) << std::endl; });
   bool written = false;
@@ -246,18 +306,26 @@ int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord
   if (!logging.Start(options.record, MakeChannelUnitTexts(OnlineUnitLabelsOf(record)))) {
     return kExitFailure;
   }
-  OnlinePoller poller(link.context(), record, ui);
+  OnlinePoller poller(sensor.link().context(), record, ui);
+  poller.ReportLinkLoss(options.reconnect);
   poller.SwitchOn();
-  Ticker ticker(clock);
+  Ticker ticker(sensor.clock());
   const char* endedBy = nullptr;
   for (;;) {
     if (!ticker.Wait()) {
       endedBy = StopSignals::Name(StopSignals::received());
       break;
     }
-    if (poller.Poll() == OnlinePoller::Outcome::kStopped) {
+    const OnlinePoller::Outcome outcome = poller.Poll();
+    if (outcome == OnlinePoller::Outcome::kStopped) {
       endedBy = "a communication failure";
       break;
+    }
+    if (outcome == OnlinePoller::Outcome::kLinkLost) {
+      // No row is taken while the sensor is away: the next one carries its own, later time.
+      endedBy = ResumeAfterLinkLoss(options, sensor, poller, ticker, err);
+      if (endedBy != nullptr) break;
+      continue;
     }
     logging.Tick(record.online);
     if (logging.TakeSheetFull()) {
@@ -285,16 +353,24 @@ int Record(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord
 }
 
 // Prints the online values once a second; a failed poll prints as such.
-int Watch(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord& record, Ui& ui,
-          std::ostream& out) {
-  OnlinePoller poller(link.context(), record, ui);
+int Watch(const Options& options, CliConnection& sensor, Ui& ui, std::ostream& out,
+          std::ostream& err) {
+  DeviceRecord& record = sensor.record();
+  OnlinePoller poller(sensor.link().context(), record, ui);
+  poller.ReportLinkLoss(options.reconnect);
   poller.SwitchOn();
-  Ticker ticker(clock);
+  Ticker ticker(sensor.clock());
   for (int i = 0; i < options.count; ++i) {
     if (!ticker.Wait()) break;  // the status comes from the signal
     switch (poller.Poll()) {
       case OnlinePoller::Outcome::kStopped:
         return kExitFailure;
+      case OnlinePoller::Outcome::kLinkLost:
+        if (ResumeAfterLinkLoss(options, sensor, poller, ticker, err) != nullptr) {
+          return kExitFailure;  // a stop signal sets the status itself
+        }
+        --i;  // the lines counted are the polls shown
+        break;
       case OnlinePoller::Outcome::kUpdated:
         out << WatchLine(poller, record) << std::endl;
         break;
@@ -307,7 +383,8 @@ int Watch(const Options& options, Clock& clock, ServiceLink& link, DeviceRecord&
   return kExitOk;
 }
 
-int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               LinkTrace* trace) {
   for (const std::string& a : args) {
     if (a == "--help" || a == "-h") {
       out << kUsage << DialogUsage();
@@ -318,7 +395,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
       return kExitOk;
     }
   }
-  if (IsDialogCommand(args)) return RunDialogCommand(args, out, err);
+  if (IsDialogCommand(args)) return RunDialogCommand(args, out, err, trace);
   std::string error;
   std::optional<Options> options = ParseArgs(args, error);
   if (!options) {
@@ -344,8 +421,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   CliConnection sensor(
       options->simulate ? std::optional<uint16_t>(options->simulatedType) : std::nullopt,
       options->port, ui);
+  sensor.link().SetTrace(trace);
   if (!sensor.Connect()) return kExitFailure;
-  ServiceLink& link = sensor.link();
   DeviceRecord& record = sensor.record();
 
   int status = kExitOk;
@@ -357,9 +434,9 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     if (FormatIdentity(record).invalidPressureUnit)
       ui.Message(std::string(kInvalidPressureUnitMessage));
   } else if (options->command == "record") {
-    status = Record(*options, sensor.clock(), link, record, ui, out, err);
+    status = Record(*options, sensor, ui, out, err);
   } else {
-    status = Watch(*options, sensor.clock(), link, record, ui, out);
+    status = Watch(*options, sensor, ui, out, err);
   }
 
   sensor.Disconnect();
@@ -368,11 +445,19 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& givenArgs, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args = givenArgs;
+  CliTrace trace;
+  std::string traceError;
+  const TraceOption traced = TakeTraceOption(args, trace, traceError);
+  if (traced != TraceOption::kOk) {
+    err << "korvin-cli: " << traceError << '\n';
+    return traced == TraceOption::kBadArguments ? kExitUsage : kExitFailure;
+  }
   // The dialogs keep the usual Ctrl-C, which ends them at once.
-  if (IsDialogCommand(args)) return RunCommand(args, out, err);
+  if (IsDialogCommand(args)) return RunCommand(args, out, err, trace.trace.get());
   const StopSignals stopSignals;
-  const int status = RunCommand(args, out, err);
+  const int status = RunCommand(args, out, err, trace.trace.get());
   // Stopped by a signal, whatever step was running: the status says so.
   if (StopSignals::received() != 0) return StopSignals::ExitStatus(StopSignals::received());
   return status;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/link_recovery.h"
 #include "device/device_record.h"
 #include "platform/clock.h"
 #include "platform/event_pump.h"
@@ -26,6 +27,9 @@ class CliConnection {
   bool Connect();
   // Runs the disconnect sequence, which closes the port.
   void Disconnect();
+  // The connection as a recovery after a lost port sees it: the port's device node, the
+  // connect sequence into a record of its own, and Ctrl-C / SIGTERM.
+  RecoveryLink Recovery();
 
   Clock& clock() { return clock_; }
   ServiceLink& link() { return link_; }
@@ -37,6 +41,9 @@ class CliConnection {
   sim::SensorLine line_;
   NullEventPump pump_;
   ServiceLink link_;
+  bool ConnectInto(DeviceRecord& values);
+
+  bool simulated_;
   std::string port_;
   Ui& ui_;
   DeviceRecord record_;

@@ -15,8 +15,9 @@ struct CliTrace {
   std::unique_ptr<LinkTrace> trace;  // null without --trace
 };
 
-// Takes `--trace FILE` out of `args` and opens the trace. False with `error` set when the option
-// has no file name or the file cannot be written.
-bool TakeTraceOption(std::vector<std::string>& args, CliTrace& trace, std::string& error);
+enum class TraceOption { kOk, kBadArguments, kCannotWrite };
+
+// Takes `--trace FILE` out of `args` and opens the trace; `error` says what failed.
+TraceOption TakeTraceOption(std::vector<std::string>& args, CliTrace& trace, std::string& error);
 
 }  // namespace korvin

@@ -1,10 +1,10 @@
 #include "device/online_poller.h"
 
-#include "tables/number_format.h"
 #include "device/connect_sequence.h"
 #include "platform/scoped_flag.h"
 #include "protocol/commands.h"
 #include "protocol/transaction.h"
+#include "tables/number_format.h"
 
 namespace korvin {
 
@@ -35,7 +35,12 @@ OnlinePoller::Outcome OnlinePoller::Poll() {
       record_.HasPressureSensor() ? kChannelsWithPressure : kChannelsWithoutPressure;
   uint8_t data[kChannelsWithPressure * kMeasurementRecordSize] = {};
   const uint8_t copyLimit = static_cast<uint8_t>(channels * kMeasurementRecordSize);
-  if (RunTransaction(context_, ReadMeasurements(0, channels), data, copyLimit) != kOk) {
+  const ResultCode result =
+      RunTransaction(context_, ReadMeasurements(0, channels), data, copyLimit);
+  if (result != kOk) {
+    if (reportLinkLoss_ && (result == ERR_PORT_CLOSED || result == ERR_LINK_IO)) {
+      return Outcome::kLinkLost;
+    }
     if (++failures_ < kPollFailureLimit) return Outcome::kFailed;
     running_ = false;
     rows_ = {};

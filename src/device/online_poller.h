@@ -29,8 +29,9 @@ class OnlinePoller {
   enum class Outcome {
     kSkipped,  // a poll was still waiting for its reply
     kUpdated,
-    kFailed,   // silent: the rows keep their last texts
-    kStopped,  // the failure limit was reached: polling ended with "Communication error"
+    kFailed,    // silent: the rows keep their last texts
+    kStopped,   // the failure limit was reached: polling ended with "Communication error"
+    kLinkLost,  // only with ReportLinkLoss(): the port itself failed; not counted as a failure
   };
 
   OnlinePoller(ProtocolContext& context, DeviceRecord& record, Ui& ui);
@@ -39,6 +40,10 @@ class OnlinePoller {
   void SwitchOn();
   void SwitchOff() { running_ = false; }
   bool running() const { return running_; }
+  // A poll that fails because the port is gone (its device node vanished, a read or write ends
+  // in an I/O error) returns kLinkLost instead of counting towards the failure limit, for a
+  // caller that waits for the port to come back. Off by default.
+  void ReportLinkLoss(bool on) { reportLinkLoss_ = on; }
   Outcome Poll();
   void ClearRows() { rows_ = {}; }
 
@@ -53,6 +58,7 @@ class OnlinePoller {
   int failures_ = 0;
   bool running_ = false;
   bool polling_ = false;
+  bool reportLinkLoss_ = false;
 };
 
 }  // namespace korvin

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sim/sim_process.h"
@@ -118,6 +124,44 @@ TEST(CliOverPty, FailuresPrintTheMessageAndExitWithOne) {
 
   r = RunCli("--port COM1 frobnicate");
   EXPECT_EQ(r.status, 2);
+}
+
+// The adapter drops out during watch --reconnect: korvin-sim is stopped, its link path vanishes,
+// and a new korvin-sim comes up on the same path a few seconds later. The watch says so, waits,
+// connects again to the same (virtual) sensor and prints all the lines it was asked for.
+TEST(CliOverPty, WatchReconnectsWhenThePortComesBack) {
+  const std::filesystem::path link =
+      std::filesystem::temp_directory_path() / ("korvin-reconnect-" + std::to_string(getpid()));
+  const std::vector<std::string> options = {"--type", "0x1030", "--link", link.string()};
+  auto simulator = std::make_unique<sim::SimProcess>(KORVIN_SIM_PATH, options);
+  ASSERT_FALSE(simulator->path().empty());
+
+  const std::string command = std::string(KORVIN_CLI_PATH) + " --port " + link.string() +
+                              " watch --count 5 --reconnect --reconnect-minutes 1 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  int values = 0;
+  char buf[512];
+  while (fgets(buf, sizeof buf, pipe) != nullptr) {
+    out += buf;
+    if (std::string(buf).find("℃ Td") == std::string::npos) continue;
+    if (++values == 2) {
+      simulator.reset();
+      std::this_thread::sleep_for(std::chrono::seconds(3));
+      simulator = std::make_unique<sim::SimProcess>(KORVIN_SIM_PATH, options);
+      ASSERT_FALSE(simulator->path().empty());
+    }
+  }
+  const int status = pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status)) << out;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+  EXPECT_EQ(values, 5) << out;
+  EXPECT_NE(out.find(" is gone; waiting for it to come back (up to 1 minute)"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find(" is back; connecting again"), std::string::npos) << out;
+  EXPECT_NE(out.find("polling resumes"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Communication error"), std::string::npos) << out;
 }
 
 }  // namespace
