@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -323,6 +324,55 @@ TEST(CliStop, SettingsTheLoggingPropertiesRefuseAreBadArguments) {
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("exit status of info, watch and record:"), std::string::npos);
   EXPECT_NE(help.out.find("130/143"), std::string::npos);
+}
+
+// The adapter drops out in the middle of a recording with --reconnect: the rows before the drop
+// stay, the recording goes on in the same file once the same sensor is back, and the rows'
+// times show the gap. Ctrl-C then writes every row of both stretches.
+TEST(CliStop, RecordingWithReconnectGoesOnInTheSameFileAfterADrop) {
+  test::TempFolder folder;
+  const std::filesystem::path link = folder.path() / "adapter";
+  const std::vector<std::string> options = {"--type", "0x1030", "--link", link.string()};
+  auto simulator = std::make_unique<sim::SimProcess>(KORVIN_SIM_PATH, options);
+  ASSERT_FALSE(simulator->path().empty());
+  CliOnTerminal cli(folder.path(), {"--port", link.string(), "record", "--hours", "0", "--minutes",
+                                    "5", "--interval", "3", "--file", "drop", "--reconnect"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 2; },
+                            kConnectLimit))
+      << cli.output();
+  simulator.reset();
+  ASSERT_TRUE(cli.ReadUntil(
+      [](const std::string& out) { return out.find("is gone; waiting") != std::string::npos; },
+      kEndLimit))
+      << cli.output();
+  std::this_thread::sleep_for(4s);
+  simulator = std::make_unique<sim::SimProcess>(KORVIN_SIM_PATH, options);
+  ASSERT_FALSE(simulator->path().empty());
+  const size_t before = RowLines(cli.output()).size();
+  ASSERT_TRUE(cli.ReadUntil(
+      [&](const std::string& out) { return RowLines(out).size() >= before + 2; }, kConnectLimit))
+      << cli.output();
+  cli.Type("\x03");
+  EXPECT_EQ(cli.Wait(kEndLimit), 130) << cli.output();
+  EXPECT_NE(cli.output().find("polling resumes"), std::string::npos) << cli.output();
+
+  const auto rows = RowLines(cli.output());
+  const test::BiffFile sheet = ReadSheet(folder.path() / "drop.xls");
+  ASSERT_TRUE(sheet.wellFormed);
+  ASSERT_EQ(sheet.At(5, 1)->number, static_cast<double>(rows.size()));
+  const auto seconds = [](const std::string& hms) {
+    return std::stoi(hms.substr(0, 2)) * 3600 + std::stoi(hms.substr(3, 2)) * 60 +
+           std::stoi(hms.substr(6, 2));
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_NE(sheet.At(10 + static_cast<int>(i), 1), nullptr);
+    EXPECT_EQ(sheet.At(10 + static_cast<int>(i), 1)->text, rows[i][1]);
+  }
+  // Rows 3 s apart, except across the drop (seconds of waiting and a new link set-up).
+  const int gap = (seconds(rows[before][1]) - seconds(rows[before - 1][1]) + 86400) % 86400;
+  EXPECT_GE(gap, 7) << rows[before - 1][1] << " -> " << rows[before][1];
 }
 
 }  // namespace
