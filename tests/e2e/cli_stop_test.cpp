@@ -91,6 +91,7 @@ class CliOnTerminal {
     }
     return true;
   }
+  void Signal(int signal) { kill(pid_, signal); }
   void Type(const std::string& keys) {
     if (write(master_, keys.data(), keys.size()) < 0) ADD_FAILURE() << "cannot type";
   }
@@ -194,6 +195,32 @@ TEST(CliStop, CtrlCWritesEveryPrintedRow) {
       EXPECT_EQ(Fixed3(sheet.At(row, 2 + ch)->number), rows[i][2 + ch]);
   }
   EXPECT_EQ(sheet.At(10 + static_cast<int>(rows.size()), 0), nullptr);
+}
+
+// A service manager or a closed session ends the program with SIGTERM: the recording is written
+// as on Ctrl-C, and the exit status tells the signal.
+TEST(CliStop, SigtermWritesTheRecordingToo) {
+  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
+  ASSERT_FALSE(simulator.path().empty());
+  test::TempFolder folder;
+  CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "record", "--hours", "0",
+                                    "--minutes", "5", "--interval", "3", "--file", "term"});
+  ASSERT_TRUE(cli.started());
+  ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 2; },
+                            kConnectLimit))
+      << cli.output();
+  cli.Signal(SIGTERM);
+  EXPECT_EQ(cli.Wait(kEndLimit), 143) << cli.output();
+
+  const auto rows = RowLines(cli.output());
+  EXPECT_NE(cli.output().find("the recording ended early, by SIGTERM: term.xls holds " +
+                              std::to_string(rows.size()) + " of " + std::to_string(rows.size()) +
+                              " rows"),
+            std::string::npos)
+      << cli.output();
+  const test::BiffFile sheet = ReadSheet(folder.path() / "term.xls");
+  ASSERT_TRUE(sheet.wellFormed);
+  EXPECT_EQ(sheet.At(5, 1)->number, static_cast<double>(rows.size()));
 }
 
 TEST(CliStop, WithCsvEveryPrintedRowIsAlreadyInTheCsv) {
