@@ -149,6 +149,8 @@ class MainWindowTest : public ::testing::Test {
   explicit MainWindowTest(const std::filesystem::path& base) : folder_(base) {}
 
   void Build(uint16_t deviceType = 0x1030) {
+    // A test that builds a second window lets go of the first before the parts it holds.
+    dlg_.reset();
     sensor_ = std::make_unique<sim::SensorModel>(deviceType, sim::LinkKind::kProfileF, clock_);
     port_ = std::make_unique<sim::SimSerialPort>(*sensor_, clock_);
     link_ = std::make_unique<ServiceLink>(*port_, clock_, pump_);
