@@ -90,6 +90,16 @@ TEST(CliOverPty, EchoedRequestsChangeNothing) {
       expected.replace(expected.find("Link profile: 1"), 15, "Link profile: 2");
     }
     EXPECT_EQ(run.out, expected) << fault.back();
+
+    // The live values drift, so watch is held to its form: every poll a value line.
+    const CliRun watch = RunCli("--port " + simulator.path() + " watch --count 3");
+    EXPECT_EQ(watch.status, 0) << fault.back() << "\n" << watch.out;
+    std::istringstream lines(watch.out);
+    int values = 0;
+    for (std::string line; std::getline(lines, line); ++values) {
+      EXPECT_NE(line.find("\u2103 Td\t"), std::string::npos) << fault.back() << ": " << line;
+    }
+    EXPECT_EQ(values, 3) << fault.back() << "\n" << watch.out;
   }
 }
 
