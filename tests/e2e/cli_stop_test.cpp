@@ -159,68 +159,59 @@ test::BiffFile ReadSheet(const std::filesystem::path& file) {
   return test::ParseBiff(test::ReadBytes(file));
 }
 
-TEST(CliStop, CtrlCWritesEveryPrintedRow) {
-  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
-  ASSERT_FALSE(simulator.path().empty());
-  test::TempFolder folder;
-  CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "record", "--hours", "0",
-                                    "--minutes", "5", "--interval", "3", "--file", "ctrlc"});
-  ASSERT_TRUE(cli.started());
-  // Rows at the ticks 1 and 4; the safe copy on disk has only the first.
-  ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 2; },
-                            kConnectLimit))
-      << cli.output();
-  cli.Type("\x03");
-  EXPECT_EQ(cli.Wait(kEndLimit), 130) << cli.output();
+// Ctrl-C typed into the terminal, or SIGTERM from a service manager or a closed session: the
+// recording is written with every printed row, and the exit status tells the signal.
+TEST(CliStop, CtrlCAndSigtermWriteEveryPrintedRow) {
+  struct Stop {
+    int signal;  // sent to the program; SIGINT is typed as Ctrl-C instead
+    int status;
+    std::string name;
+    std::string file;
+  };
+  for (const Stop& stop :
+       {Stop{SIGINT, 130, "SIGINT", "ctrlc"}, Stop{SIGTERM, 143, "SIGTERM", "term"}}) {
+    SCOPED_TRACE(stop.name);
+    sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
+    ASSERT_FALSE(simulator.path().empty());
+    test::TempFolder folder;
+    CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "record", "--hours", "0",
+                                      "--minutes", "5", "--interval", "3", "--file", stop.file});
+    ASSERT_TRUE(cli.started());
+    // Rows at the ticks 1 and 4; the safe copy on disk has only the first.
+    ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 2; },
+                              kConnectLimit))
+        << cli.output();
+    if (stop.signal == SIGINT) {
+      cli.Type("\x03");
+    } else {
+      cli.Signal(stop.signal);
+    }
+    EXPECT_EQ(cli.Wait(kEndLimit), stop.status) << cli.output();
 
-  const auto rows = RowLines(cli.output());
-  ASSERT_GE(rows.size(), 2u);
-  EXPECT_NE(cli.output().find("written: ctrlc.xls"), std::string::npos) << cli.output();
-  EXPECT_NE(cli.output().find("the recording ended early, by SIGINT: ctrlc.xls holds " +
-                              std::to_string(rows.size()) + " of " + std::to_string(rows.size()) +
-                              " rows"),
-            std::string::npos)
-      << cli.output();
+    const auto rows = RowLines(cli.output());
+    ASSERT_GE(rows.size(), 2u);
+    const std::string xls = stop.file + ".xls";
+    EXPECT_NE(cli.output().find("written: " + xls), std::string::npos) << cli.output();
+    EXPECT_NE(cli.output().find("the recording ended early, by " + stop.name + ": " + xls +
+                                " holds " + std::to_string(rows.size()) + " of " +
+                                std::to_string(rows.size()) + " rows"),
+              std::string::npos)
+        << cli.output();
 
-  const test::BiffFile sheet = ReadSheet(folder.path() / "ctrlc.xls");
-  ASSERT_TRUE(sheet.wellFormed);
-  EXPECT_EQ(sheet.At(5, 1)->number, static_cast<double>(rows.size()));
-  for (size_t i = 0; i < rows.size(); ++i) {
-    SCOPED_TRACE(i);
-    const int row = 10 + static_cast<int>(i);
-    ASSERT_NE(sheet.At(row, 0), nullptr);
-    EXPECT_EQ(std::to_string(static_cast<int>(sheet.At(row, 0)->number)), rows[i][0]);
-    EXPECT_EQ(sheet.At(row, 1)->text, rows[i][1]);
-    for (int ch = 0; ch < 4; ++ch)
-      EXPECT_EQ(Fixed3(sheet.At(row, 2 + ch)->number), rows[i][2 + ch]);
+    const test::BiffFile sheet = ReadSheet(folder.path() / xls);
+    ASSERT_TRUE(sheet.wellFormed);
+    EXPECT_EQ(sheet.At(5, 1)->number, static_cast<double>(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+      SCOPED_TRACE(i);
+      const int row = 10 + static_cast<int>(i);
+      ASSERT_NE(sheet.At(row, 0), nullptr);
+      EXPECT_EQ(std::to_string(static_cast<int>(sheet.At(row, 0)->number)), rows[i][0]);
+      EXPECT_EQ(sheet.At(row, 1)->text, rows[i][1]);
+      for (int ch = 0; ch < 4; ++ch)
+        EXPECT_EQ(Fixed3(sheet.At(row, 2 + ch)->number), rows[i][2 + ch]);
+    }
+    EXPECT_EQ(sheet.At(10 + static_cast<int>(rows.size()), 0), nullptr);
   }
-  EXPECT_EQ(sheet.At(10 + static_cast<int>(rows.size()), 0), nullptr);
-}
-
-// A service manager or a closed session ends the program with SIGTERM: the recording is written
-// as on Ctrl-C, and the exit status tells the signal.
-TEST(CliStop, SigtermWritesTheRecordingToo) {
-  sim::SimProcess simulator(KORVIN_SIM_PATH, {"--type", "0x1030"});
-  ASSERT_FALSE(simulator.path().empty());
-  test::TempFolder folder;
-  CliOnTerminal cli(folder.path(), {"--port", simulator.path(), "record", "--hours", "0",
-                                    "--minutes", "5", "--interval", "3", "--file", "term"});
-  ASSERT_TRUE(cli.started());
-  ASSERT_TRUE(cli.ReadUntil([](const std::string& out) { return RowLines(out).size() >= 2; },
-                            kConnectLimit))
-      << cli.output();
-  cli.Signal(SIGTERM);
-  EXPECT_EQ(cli.Wait(kEndLimit), 143) << cli.output();
-
-  const auto rows = RowLines(cli.output());
-  EXPECT_NE(cli.output().find("the recording ended early, by SIGTERM: term.xls holds " +
-                              std::to_string(rows.size()) + " of " + std::to_string(rows.size()) +
-                              " rows"),
-            std::string::npos)
-      << cli.output();
-  const test::BiffFile sheet = ReadSheet(folder.path() / "term.xls");
-  ASSERT_TRUE(sheet.wellFormed);
-  EXPECT_EQ(sheet.At(5, 1)->number, static_cast<double>(rows.size()));
 }
 
 TEST(CliStop, WithCsvEveryPrintedRowIsAlreadyInTheCsv) {
